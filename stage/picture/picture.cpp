@@ -1,0 +1,102 @@
+#include "stage/picture/picture.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+
+#include "stage/picture/decoders.h"
+
+namespace stage {
+
+namespace pd = picture_detail;
+
+std::optional<DecodedPicture> DecodePicture(const std::uint8_t* bytes, std::int32_t length) {
+  if (bytes == nullptr || length <= 0) return std::nullopt;
+  const auto size = static_cast<std::size_t>(length);
+  const PictureFormat format = DetectPictureFormat(bytes, length);
+  switch (format) {
+    case PictureFormat::Gif:
+      return pd::DecodeGif(bytes, size);
+    case PictureFormat::Bmp:
+      return pd::DecodeBmp(bytes, size);
+    case PictureFormat::Jpeg:
+      return pd::DecodeJpeg(bytes, size);
+    case PictureFormat::IconFile:
+    case PictureFormat::CursorFile:
+      return pd::DecodeIcon(bytes, size, format);
+    case PictureFormat::Pcx8:
+    case PictureFormat::Pcx1:
+      return pd::DecodePcx(bytes, size, format);
+    case PictureFormat::None:
+      break;
+  }
+  return std::nullopt;
+}
+
+std::optional<DecodedPicture> DecodePictureFile(const std::filesystem::path& path) {
+  struct Closer {
+    void operator()(std::FILE* f) const { std::fclose(f); }
+  };
+  std::unique_ptr<std::FILE, Closer> file(std::fopen(path.c_str(), "rb"));
+  if (!file) return std::nullopt;
+  std::vector<std::uint8_t> bytes;
+  std::uint8_t chunk[65536];
+  std::size_t n;
+  while ((n = std::fread(chunk, 1, sizeof chunk, file.get())) > 0) {
+    // A byte count has to fit the decoder's signed 32-bit length.
+    if (bytes.size() + n > std::size_t{INT32_MAX}) return std::nullopt;
+    bytes.insert(bytes.end(), chunk, chunk + n);
+  }
+  if (std::ferror(file.get())) return std::nullopt;
+  return DecodePicture(bytes.data(), static_cast<std::int32_t>(bytes.size()));
+}
+
+namespace {
+
+constexpr std::uint32_t kWhite = 0x00FFFFFF;
+
+void ConvertIndexed(const IndexedImage& image, std::int32_t width, std::int32_t height,
+                    ScreenBitmap& out) {
+  const std::int32_t w = std::min(width, image.width);
+  const std::int32_t h = std::min(height, image.height);
+  for (std::int32_t y = 0; y < h; ++y) {
+    const std::uint8_t* src = image.rows.data() + std::size_t(y) * std::size_t(image.stride);
+    std::uint32_t* dst = out.pixels.data() + std::size_t(y) * std::size_t(width);
+    for (std::int32_t x = 0; x < w; ++x) dst[x] = image.colors[src[x]];
+  }
+}
+
+}  // namespace
+
+ScreenBitmap MakeScreenBitmap(const DecodedPicture& picture) {
+  ScreenBitmap out;
+  out.width = picture.width();
+  out.height = picture.height();
+  const std::size_t count = std::size_t(out.width) * std::size_t(out.height);
+  if (const RgbImage* rgb = picture.rgb()) {
+    out.pixels.resize(count);
+    const std::uint8_t* p = rgb->rgb.data();
+    for (std::size_t i = 0; i < count; ++i, p += 3) {
+      out.pixels[i] = std::uint32_t(p[0]) << 16 | std::uint32_t(p[1]) << 8 | p[2];
+    }
+  } else if (const IndexedImage* indexed = picture.indexed()) {
+    // A GIF's first image may be smaller than its logical screen; the rest stays white.
+    out.pixels.assign(count, kWhite);
+    ConvertIndexed(*indexed, out.width, out.height, out);
+  } else if (const BitImage* bits = picture.bits()) {
+    out.pixels.resize(count);
+    for (std::int32_t y = 0; y < out.height; ++y) {
+      const std::uint8_t* row = bits->bits.data() + std::size_t(y) * std::size_t(bits->stride);
+      std::uint32_t* dst = out.pixels.data() + std::size_t(y) * std::size_t(out.width);
+      for (std::int32_t x = 0; x < out.width; ++x) {
+        dst[x] = (row[x >> 3] >> (7 - (x & 7))) & 1 ? kWhite : 0;
+      }
+    }
+  } else if (const IconImage* icon = picture.icon()) {
+    out.pixels = icon->pixels;
+    out.mask = icon->mask;
+  }
+  return out;
+}
+
+}  // namespace stage
