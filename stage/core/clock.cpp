@@ -20,6 +20,7 @@ struct Waiter {
 namespace {
 
 thread_local std::string t_thread_name = "unnamed";
+thread_local const Clock* t_entered = nullptr;  // the clock this thread counts on
 
 std::int64_t SteadyNanoseconds() {
   return std::chrono::duration_cast<std::chrono::nanoseconds>(
@@ -112,9 +113,18 @@ void Clock::AdmitThread() {
   ++running_;
 }
 
-void Clock::EnterAdmittedThread(const char* name) { t_thread_name = name; }
+void Clock::EnterAdmittedThread(const char* name) {
+  t_thread_name = name;
+  t_entered = this;
+}
+
+void Clock::EnterThread(const char* name) {
+  if (t_entered != this) AdmitThread();
+  EnterAdmittedThread(name);
+}
 
 void Clock::LeaveThread() {
+  t_entered = nullptr;
   std::lock_guard lock(mutex_);
   --running_;
   if (simulated_) AdvanceIfAllWait();

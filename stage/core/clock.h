@@ -85,11 +85,9 @@ class Clock {
   void AdmitThread();
   void EnterAdmittedThread(const char* name);
   void LeaveThread();
-  // For a thread that was not admitted by another (the thread that makes the stage).
-  void EnterThread(const char* name) {
-    AdmitThread();
-    EnterAdmittedThread(name);
-  }
+  // For a thread that was not admitted by another (the thread that makes the stage). A second
+  // call on the same thread only renames it.
+  void EnterThread(const char* name);
 
  private:
   explicit Clock(bool simulated);

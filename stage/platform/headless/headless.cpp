@@ -1,0 +1,44 @@
+#include "stage/platform/headless/headless.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+
+#include "stage/core/stage.h"
+#include "stage/core/text.h"
+
+namespace stage {
+
+HeadlessBackend::HeadlessBackend(const HeadlessOptions& options)
+    : clock_(options.simulated_time ? Clock::MakeSimulated() : Clock::MakeReal()),
+      width_(options.width),
+      height_(options.height) {}
+
+HeadlessBackend::~HeadlessBackend() = default;
+
+void HeadlessBackend::ShowErrorBox(const Text& title, const Text& text) {
+  const std::string line = GbkToUtf8(title) + ": " + GbkToUtf8(text);
+  std::fwrite(line.data(), 1, line.size(), stderr);
+  std::fputc('\n', stderr);
+  std::fflush(stderr);
+}
+
+void HeadlessBackend::ScheduleKey(std::int64_t at_ms, KeyPress key) {
+  StageThread keyboard(*clock_, "keyboard", [this, at_ms, key] {
+    const TimePoint wait = Milliseconds(at_ms) - clock_->Now();
+    if (wait > 0) clock_->Sleep(wait, "the moment of a scripted key");
+    PostKey(key);
+  });
+  keyboard.Detach();
+}
+
+void HeadlessBackend::StopAllSound() {}
+
+void HeadlessBackend::ExitProcess(int code) {
+  for (auto& action : at_exit_) action();
+  std::fflush(stdout);
+  std::fflush(stderr);
+  _exit(code & 0xFF);
+}
+
+}  // namespace stage

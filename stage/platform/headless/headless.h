@@ -1,0 +1,59 @@
+#pragma once
+// The headless backend: a screen of a chosen size in memory, simulated time, scripted keys and
+// a message box that writes to standard error. A first-class backend: tests, previews and
+// machines without a display run the show on it.
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+#include "stage/core/backend.h"
+
+namespace stage {
+
+struct HeadlessOptions {
+  std::int32_t width = 1920;
+  std::int32_t height = 1080;
+  bool simulated_time = true;
+};
+
+class HeadlessBackend : public Backend {
+ public:
+  explicit HeadlessBackend(const HeadlessOptions& options = {});
+  ~HeadlessBackend() override;
+
+  Clock& clock() override { return *clock_; }
+  std::int32_t ScreenWidth() override { return width_; }
+  std::int32_t ScreenHeight() override { return height_; }
+  void SetScreenSize(std::int32_t width, std::int32_t height) {
+    width_ = width;
+    height_ = height;
+  }
+
+  // Writes "<title>: <text>" (as UTF-8) to standard error and answers OK.
+  void ShowErrorBox(const Text& title, const Text& text) override;
+
+  // Presses `key` at `at_ms` on the clock (from a thread of the backend's own).
+  void ScheduleKey(std::int64_t at_ms, KeyPress key);
+
+  // Runs before the process ends (flushes of files the runner writes, for example).
+  void AtExit(std::function<void()> action) { at_exit_.push_back(std::move(action)); }
+
+  bool window_shown() const { return window_shown_; }
+  void WindowShown(bool shown) override { window_shown_ = shown; }
+
+  void StopAllSound() override;
+
+ protected:
+  void ExitProcess(int code) override;
+
+ private:
+  std::unique_ptr<Clock> clock_;
+  std::int32_t width_, height_;
+  std::vector<std::function<void()>> at_exit_;
+  bool window_shown_ = false;
+};
+
+}  // namespace stage
