@@ -88,6 +88,30 @@ TEST_F(SdlDiskAudioTest, DeviceWritesTheClipsSamplesInTheClipsFormat) {
   }
 }
 
+TEST_F(SdlDiskAudioTest, StopSoundCutsTheClipShortAndClosesTheDevice) {
+  // A minute of CD-quality sound: the disk device needs over a second for it even unpaced.
+  const Bytes samples = Pattern(60 * 176400, 3);
+  {
+    SdlAudio sdl;
+    InitSound(*clock_, &sdl);
+    ASSERT_TRUE(PlaySound(WaveClip(PcmFormat(2, 44100, 16), samples)));
+    clock_->Sleep(Milliseconds(100));
+    StopSound();
+    EXPECT_TRUE(WaitUntilSilent(clock_->Now() + Milliseconds(2000)));
+    ShutdownSound();
+  }
+  const Bytes written = Written();
+  const auto first =
+      std::find_if(written.begin(), written.end(), [](std::uint8_t b) { return b != 0; });
+  ASSERT_NE(first, written.end());
+  const std::size_t heard = written.end() - first;
+  ASSERT_LT(heard, samples.size());
+  // What was written before the stop is the clip's beginning; silence may follow it.
+  const auto differ = std::mismatch(first, written.end(), samples.begin()).first;
+  EXPECT_TRUE(std::all_of(differ, written.end(), [](std::uint8_t b) { return b == 0; }));
+  EXPECT_GT(differ - first, 0);
+}
+
 TEST_F(SdlDiskAudioTest, OpenFailsForFormatsSdlCannotPlay) {
   SdlAudio sdl;
   const BlockDone ignore = [](int) {};
