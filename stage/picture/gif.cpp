@@ -3,6 +3,8 @@
 // Decisions this decoder makes where files go wrong:
 // - A trailer (0x3B) or a zero byte met before any image refuses the file, as does running out
 //   of data before an image.
+// - Extensions other than the graphic control block are skipped as chains of sub-blocks, the
+//   leading fixed-size block by its own size byte.
 // - An image must be complete: a code stream that ends (end-of-information code, end of its
 //   sub-blocks or end of the data) before width x height indices were produced refuses the
 //   file, so a cut-off download never shows as a picture with a block of colour 0 in it.
@@ -249,13 +251,11 @@ std::optional<DecodedPicture> DecodeGif(const std::uint8_t* data, std::size_t si
         // places. None of it changes the decoded picture.
         if (!r.Skip(6)) return std::nullopt;
         continue;
-      case 0x01:
-        if (!r.Skip(13)) return std::nullopt;
-        break;
-      case 0xFF:
-        if (!r.Skip(12)) return std::nullopt;
-        break;
-      case 0xFE:
+      case 0x01:  // plain text
+      case 0xFF:  // application
+      case 0xFE:  // comment
+        // The fixed first block of plain-text (12 bytes) and application (11 bytes) blocks is
+        // skipped by its own size byte like any sub-block: some writers store a longer one.
         break;
       default:
         return std::nullopt;
