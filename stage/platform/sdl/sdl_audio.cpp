@@ -50,13 +50,13 @@ class SdlStream : public AudioStream {
   explicit SdlStream(BlockDone done) : done_(std::move(done)) {}
 
   bool Open(const SDL_AudioSpec& wanted) {
-    SDL_AudioSpec spec = wanted;
-    spec.callback = &SdlStream::Fill;
-    spec.userdata = this;
-    SDL_AudioSpec obtained;
+    SDL_AudioSpec request = wanted;
+    request.callback = &SdlStream::Fill;
+    request.userdata = this;
+    SDL_AudioSpec obtained{};
     std::lock_guard lock(DeviceListMutex());
     // No allowed changes: the callback always sees the clip's own format.
-    device_ = SDL_OpenAudioDevice(nullptr, 0, &spec, &obtained, 0);
+    device_ = SDL_OpenAudioDevice(nullptr, 0, &request, &obtained, 0);
     silence_ = obtained.silence;
     return device_ != 0;
   }
