@@ -201,6 +201,57 @@ TEST_F(SoundTest, EndOfProgramStopReturnsAfterThePlayerThreadEnded) {
   EXPECT_EQ(device_.PlayedSamples(0), Head(OpeningSamples(), 80000));
 }
 
+TEST_F(SoundTest, TheShowsCourseOfSound) {
+  ASSERT_TRUE(PlaySound(OpeningClip()));
+  Sleep(Milliseconds(59000));  // the heart parade ends
+  StopSound();
+  EXPECT_FALSE(PlaySound(Bytes{0xFF, 0xFB, 0x90, 0x64, 0x00, 0x00, 0x00, 0x00}));
+  WaitForSilence();
+  EXPECT_EQ(Now(), Milliseconds(59000));
+  Sleep(Milliseconds(86000));  // the countdown ends
+  StopSound();
+  EXPECT_EQ(LiveSoundThreads(), 0u);
+  StopAllSoundAndWait();
+  EXPECT_EQ(Now(), Milliseconds(145000));
+  EXPECT_EQ(device_.streams_opened(), 1);
+  EXPECT_EQ(device_.PlayedSamples(0), Head(OpeningSamples(), 59 * 8000));
+}
+
+TEST_F(SoundTest, PlaysAndStopsFromSeveralThreads) {
+  const Bytes samples = Pattern(3000, 13);
+  const Bytes clip = WaveClip(PcmFormat(1, 8000, 8), samples);
+  {
+    std::vector<StageThread> threads;
+    for (int t = 0; t < 2; ++t) {
+      threads.emplace_back(*clock_, "player", [&, t] {
+        for (int i = 0; i < 20; ++i) {
+          PlaySound(clip, /*loop=*/i % 3 == 0);
+          clock_->Sleep(Milliseconds(37 + 11 * t));
+        }
+      });
+    }
+    threads.emplace_back(*clock_, "stopper", [&] {
+      for (int i = 0; i < 10; ++i) {
+        clock_->Sleep(Milliseconds(90));
+        StopSound();
+      }
+    });
+  }
+  StopAllSoundAndWait();
+  EXPECT_EQ(ActiveSoundPlayers(), 0u);
+  EXPECT_EQ(LiveSoundThreads(), 0u);
+  EXPECT_EQ(device_.streams_opened(), 40);
+  // Every playback heard the clip from its start, up to wherever it was stopped.
+  for (int stream = 0; stream < 40; ++stream) {
+    const Bytes played = device_.PlayedSamples(stream);
+    for (std::size_t at = 0; at < played.size(); at += samples.size()) {
+      const std::size_t n = std::min(samples.size(), played.size() - at);
+      ASSERT_TRUE(std::equal(samples.begin(), samples.begin() + n, played.begin() + at))
+          << "stream " << stream << " at " << at;
+    }
+  }
+}
+
 TEST_F(SoundTest, MidiClipsAreHeldOneAtATimeAndStoppedBySound) {
   // A header for format 0 with one track, then an empty track.
   const Bytes midi = Text("MThd\0\0\0\x06\0\0\0\x01\0\x60MTrk\0\0\0\x04\0\xFF\x2F\0"s);
