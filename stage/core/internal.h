@@ -69,6 +69,7 @@ struct StageState {
   Condition parking_changed;
 
   TraceSink trace;
+  MediaNamer media_namer;
 };
 
 StageState& State();

@@ -383,6 +383,14 @@ void DisarmTimer(TimerState& timer) { timer.running = false; }
 
 void SetTraceSink(TraceSink sink) { State().trace = std::move(sink); }
 
+void SetMediaNamer(MediaNamer namer) { State().media_namer = std::move(namer); }
+
+std::string MediaName(ByteSetView bytes) {
+  const MediaNamer& namer = State().media_namer;
+  std::string name = namer ? namer(bytes) : std::string();
+  return name.empty() ? "-" : name;
+}
+
 bool TraceEnabled() { return State().trace != nullptr && IsUserInterfaceThread(); }
 
 void TraceLine(std::string_view operation, std::string_view arguments) {

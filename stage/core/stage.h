@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <functional>
 #include <span>
+#include <string>
 #include <string_view>
 
 #include "stage/core/backend.h"
@@ -67,6 +68,10 @@ std::int64_t NowMs();
 // The call trace: when a sink is set, every stage operation called on the user-interface thread
 // hands it one line "<ms> <operation> <arguments...>". Used by tests and the headless runner.
 using TraceSink = std::function<void(std::string_view line)>;
+// The media catalogue's name of a block of bytes, for trace lines ("-" when it has none).
+using MediaNamer = std::function<std::string(ByteSetView bytes)>;
+void SetMediaNamer(MediaNamer namer);
+std::string MediaName(ByteSetView bytes);
 void SetTraceSink(TraceSink sink);
 bool TraceEnabled();
 void TraceLine(std::string_view operation, std::string_view arguments);

@@ -9,6 +9,7 @@
 #include <mutex>
 #include <vector>
 
+#include "stage/core/stage.h"
 #include "stage/sound/clip.h"
 
 namespace stage {
@@ -301,10 +302,16 @@ bool PlaySound(std::span<const std::uint8_t> clip, bool loop) {
 }
 
 bool PlaySound(ByteSetView clip, bool loop) {
-  return PlaySound(clip.bytes(), loop);
+  const bool started = PlaySound(clip.bytes(), loop);
+  if (TraceEnabled()) {
+    TraceLine("PlaySound", MediaName(clip) + (loop ? " true " : " false ") +
+                               (started ? "true" : "false"));
+  }
+  return started;
 }
 
 void StopSound() {
+  if (TraceEnabled()) TraceLine("StopSound", "");
   StopMidi();
   SoundSystem& sound = Sound();
   std::lock_guard lock(sound.lock);

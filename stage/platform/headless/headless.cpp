@@ -6,15 +6,22 @@
 
 #include "stage/core/stage.h"
 #include "stage/core/text.h"
+#include "stage/sound/sound.h"
 
 namespace stage {
 
 HeadlessBackend::HeadlessBackend(const HeadlessOptions& options)
     : clock_(options.simulated_time ? Clock::MakeSimulated() : Clock::MakeReal()),
       width_(options.width),
-      height_(options.height) {}
+      height_(options.height) {
+  HeadlessAudio::Options audio;
+  audio.device_count = options.audio_device ? 1 : 0;
+  audio.keep_samples = options.keep_samples;
+  audio_ = std::make_unique<HeadlessAudio>(*clock_, audio);
+  InitSound(*clock_, audio_.get());
+}
 
-HeadlessBackend::~HeadlessBackend() = default;
+HeadlessBackend::~HeadlessBackend() { ShutdownSound(); }
 
 void HeadlessBackend::ShowErrorBox(const Text& title, const Text& text) {
   const std::string line = GbkToUtf8(title) + ": " + GbkToUtf8(text);
@@ -32,7 +39,7 @@ void HeadlessBackend::ScheduleKey(std::int64_t at_ms, KeyPress key) {
   keyboard.Detach();
 }
 
-void HeadlessBackend::StopAllSound() {}
+void HeadlessBackend::StopAllSound() { StopAllSoundAndWait(); }
 
 void HeadlessBackend::ExitProcess(int code) {
   for (auto& action : at_exit_) action();

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "stage/core/backend.h"
+#include "stage/sound/headless_audio.h"
 
 namespace stage {
 
@@ -17,6 +18,8 @@ struct HeadlessOptions {
   std::int32_t width = 1920;
   std::int32_t height = 1080;
   bool simulated_time = true;
+  bool audio_device = true;       // false: no wave output at all
+  bool keep_samples = false;      // the audio device keeps what it played
 };
 
 class HeadlessBackend : public Backend {
@@ -46,11 +49,14 @@ class HeadlessBackend : public Backend {
 
   void StopAllSound() override;
 
+  HeadlessAudio& audio() { return *audio_; }
+
  protected:
   void ExitProcess(int code) override;
 
  private:
   std::unique_ptr<Clock> clock_;
+  std::unique_ptr<HeadlessAudio> audio_;
   std::int32_t width_, height_;
   std::vector<std::function<void()>> at_exit_;
   bool window_shown_ = false;
