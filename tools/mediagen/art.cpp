@@ -344,8 +344,8 @@ std::vector<FrameArt> Rose(const PictureSpec& s) {
     })};
   if (n == "RosePic14")  // yellow rose, full
     return {Single(s, [](Layer& l, const Frame& f, Random& r) {
-      LeafAt(l, f, {50, 90}, {8, 118}, 16, 0.2, r);
-      LeafAt(l, f, {96, 92}, {142, 118}, 16, -0.2, r);
+      LeafAt(l, f, {52, 88}, {16, 106}, 16, 0.2, r);
+      LeafAt(l, f, {94, 90}, {132, 106}, 16, -0.2, r);
       HeadAt(l, f, {73.5, 60}, 56, 0.9, 0.5, kYellowWarm, r, 6);
     })};
   if (n == "RosePic15")  // pink rose

@@ -129,7 +129,9 @@ std::vector<std::uint8_t> MakeOpeningClip() {
     wav.push_back(std::uint8_t(v & 0xFF));
     wav.push_back(std::uint8_t(v >> 8));
   };
-  auto tag = [&](const char* t) { wav.insert(wav.end(), t, t + 4); };
+  auto tag = [&](const char* t) {
+    for (int i = 0; i < 4; ++i) wav.push_back(std::uint8_t(t[i]));
+  };
   tag("RIFF");
   put32(std::uint32_t(36 + kOpeningSamples));
   tag("WAVE");
