@@ -4,8 +4,11 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <span>
+#include <vector>
 
 #include "stage/core/clock.h"
+#include "stage/core/screen.h"
 #include "stage/core/types.h"
 
 namespace stage {
@@ -16,6 +19,23 @@ struct KeyPress {
   bool ctrl = false, shift = false, alt = false;
 };
 inline constexpr int kKeyEscape = 27;
+
+// The top-level window's client area as the compositor hands it to the backend.
+struct PresentedFrame {
+  const std::uint32_t* pixels = nullptr;  // width x height, 0x00RRGGBB, rows top-down
+  std::int32_t width = 0, height = 0;
+  Rect place;            // the window's rectangle on the screen
+  bool visible = false;  // whether the window is on the screen at all
+  // Parts of `pixels` (in its own coordinates) that changed since the previous frame. After a
+  // change of place, size or visibility they cover the whole frame.
+  std::span<const Rect> dirty;
+};
+
+// A picture of the desktop: 0x00RRGGBB, rows top-down.
+struct DesktopPicture {
+  std::int32_t width = 0, height = 0;
+  std::vector<std::uint32_t> pixels;
+};
 
 class Backend {
  public:
@@ -41,6 +61,19 @@ class Backend {
 
   // Stops every sound and waits until every sound thread has finished.
   virtual void StopAllSound() {}
+
+  // Shows the compositor's framebuffer on the screen. Called on the user-interface thread,
+  // coalesced by the compositor; the pixels stay valid only for the call.
+  virtual void PresentFrame(const PresentedFrame& /*frame*/) {}
+
+  // The display's refresh interval: presents after drawing come at most this often. kNoDeadline
+  // means there is no display to pace by, and only the presents the event loop asks for (at
+  // each delay and when it goes idle) are made.
+  virtual TimePoint RefreshInterval() { return kNoDeadline; }
+
+  // The desktop as it is on the screen, at the screen's size, for snapshots; the program's own
+  // window is composed over it by the stage. False when the platform cannot provide it.
+  virtual bool CaptureDesktop(DesktopPicture& /*desktop*/) { return false; }
 
   // Ends the process with `code`; every thread ends with it.
   [[noreturn]] void Exit(int code) {

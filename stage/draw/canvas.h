@@ -15,8 +15,8 @@ using PictureValue = std::int32_t;
 
 // Paints the background over a rectangle of the canvas (the whole client area, narrowed by the
 // given edges) and moves the text cursor to its top-left corner.
-void ClearCanvas(ControlRef canvas, Opt left = kOmitted, Opt top = kOmitted,
-                 Opt width = kOmitted, Opt height = kOmitted);
+void ClearCanvas(ControlRef canvas, Opt left = kOmitted, Opt top = kOmitted, Opt width = kOmitted,
+                 Opt height = kOmitted);
 
 // Decodes a picture file into a new registry entry (no cache). 0 when it does not decode.
 PictureValue LoadPicture(ByteSetView bytes);
