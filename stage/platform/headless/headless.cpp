@@ -19,6 +19,7 @@ HeadlessBackend::HeadlessBackend(const HeadlessOptions& options)
   audio.keep_samples = options.keep_samples;
   audio_ = std::make_unique<HeadlessAudio>(*clock_, audio);
   InitSound(*clock_, audio_.get());
+  desktop_ = options.desktop ? *options.desktop : GeneratedDesktop(width_, height_);
 }
 
 HeadlessBackend::~HeadlessBackend() { ShutdownSound(); }
@@ -43,6 +44,12 @@ void HeadlessBackend::StopAllSound() { StopAllSoundAndWait(); }
 
 void HeadlessBackend::ExitProcess(int code) {
   for (auto& action : at_exit_) action();
+  {
+    std::lock_guard lock(screen_mutex_);
+    for (const std::string& path : stills_pending_) {
+      std::fprintf(stderr, "show-headless: the program ended before the still %s\n", path.c_str());
+    }
+  }
   std::fflush(stdout);
   std::fflush(stderr);
   _exit(code & 0xFF);

@@ -7,6 +7,8 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
+#include <string>
 #include <vector>
 
 #include "stage/core/backend.h"
@@ -20,7 +22,17 @@ struct HeadlessOptions {
   bool simulated_time = true;
   bool audio_device = true;       // false: no wave output at all
   bool keep_samples = false;      // the audio device keeps what it played
+  // The desktop behind the program's window; without one a generated desktop of the screen's
+  // size is used.
+  std::optional<DesktopPicture> desktop;
 };
+
+// A fixed desktop of the given size: a wallpaper gradient, a few window-like rectangles with
+// lines of "text" made of bars, and a taskbar. Depends on nothing but the size.
+DesktopPicture GeneratedDesktop(std::int32_t width, std::int32_t height);
+
+// Writes a picture as a binary PPM; false when the file cannot be written.
+bool WritePpm(const DesktopPicture& picture, const std::string& path);
 
 class HeadlessBackend : public Backend {
  public:
@@ -49,6 +61,19 @@ class HeadlessBackend : public Backend {
 
   void StopAllSound() override;
 
+  // The screen as presented: the desktop, and the window's last presented frame over it while
+  // the window is visible. Any thread.
+  DesktopPicture ScreenImage();
+  // How many frames have been presented. Any thread.
+  int present_count();
+
+  // Writes the presented screen to `path` (binary PPM) at `at_ms` on the clock. A still whose
+  // moment the program does not live to see is reported on standard error when it ends.
+  void ScheduleStill(std::int64_t at_ms, std::string path);
+
+  void PresentFrame(const PresentedFrame& frame) override;
+  bool CaptureDesktop(DesktopPicture& desktop) override;
+
   HeadlessAudio& audio() { return *audio_; }
 
  protected:
@@ -60,6 +85,14 @@ class HeadlessBackend : public Backend {
   std::int32_t width_, height_;
   std::vector<std::function<void()>> at_exit_;
   bool window_shown_ = false;
+
+  std::mutex screen_mutex_;  // guards what follows
+  DesktopPicture desktop_;
+  DesktopPicture window_;  // the last presented frame
+  Rect window_place_;
+  bool window_visible_ = false;
+  int present_count_ = 0;
+  std::vector<std::string> stills_pending_;
 };
 
 }  // namespace stage
