@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <memory>
+#include <new>
 
 #include "stage/picture/decoders.h"
 
@@ -10,8 +11,9 @@ namespace stage {
 
 namespace pd = picture_detail;
 
-std::optional<DecodedPicture> DecodePicture(const std::uint8_t* bytes, std::int32_t length) {
-  if (bytes == nullptr || length <= 0) return std::nullopt;
+namespace {
+
+std::optional<DecodedPicture> Decode(const std::uint8_t* bytes, std::int32_t length) {
   const auto size = static_cast<std::size_t>(length);
   const PictureFormat format = DetectPictureFormat(bytes, length);
   switch (format) {
@@ -33,6 +35,19 @@ std::optional<DecodedPicture> DecodePicture(const std::uint8_t* bytes, std::int3
   return std::nullopt;
 }
 
+}  // namespace
+
+std::optional<DecodedPicture> DecodePicture(const std::uint8_t* bytes, std::int32_t length) {
+  if (bytes == nullptr || length <= 0) return std::nullopt;
+  // A picture within the size limit can still need more memory than there is; that is one
+  // more file that does not decode, not an exception out of the stage.
+  try {
+    return Decode(bytes, length);
+  } catch (const std::bad_alloc&) {
+    return std::nullopt;
+  }
+}
+
 std::optional<DecodedPicture> DecodePictureFile(const std::filesystem::path& path) {
   struct Closer {
     void operator()(std::FILE* f) const { std::fclose(f); }
@@ -40,12 +55,16 @@ std::optional<DecodedPicture> DecodePictureFile(const std::filesystem::path& pat
   std::unique_ptr<std::FILE, Closer> file(std::fopen(path.c_str(), "rb"));
   if (!file) return std::nullopt;
   std::vector<std::uint8_t> bytes;
-  std::uint8_t chunk[65536];
-  std::size_t n;
-  while ((n = std::fread(chunk, 1, sizeof chunk, file.get())) > 0) {
-    // A byte count has to fit the decoder's signed 32-bit length.
-    if (bytes.size() + n > std::size_t{INT32_MAX}) return std::nullopt;
-    bytes.insert(bytes.end(), chunk, chunk + n);
+  try {
+    std::uint8_t chunk[65536];
+    std::size_t n;
+    while ((n = std::fread(chunk, 1, sizeof chunk, file.get())) > 0) {
+      // A byte count has to fit the decoder's signed 32-bit length.
+      if (bytes.size() + n > std::size_t{INT32_MAX}) return std::nullopt;
+      bytes.insert(bytes.end(), chunk, chunk + n);
+    }
+  } catch (const std::bad_alloc&) {
+    return std::nullopt;
   }
   if (std::ferror(file.get())) return std::nullopt;
   return DecodePicture(bytes.data(), static_cast<std::int32_t>(bytes.size()));
@@ -66,10 +85,34 @@ void ConvertIndexed(const IndexedImage& image, std::int32_t width, std::int32_t 
   }
 }
 
-}  // namespace
+// The decoders only make consistent pictures, but anyone may construct one: a picture whose
+// pixel block is smaller than its size says converts to an empty bitmap instead of a read past
+// the block.
+bool Consistent(const DecodedPicture& picture) {
+  const std::int64_t w = picture.width(), h = picture.height();
+  if (w < 0 || h < 0) return false;
+  const auto count = std::size_t(w * h);
+  if (const RgbImage* rgb = picture.rgb()) {
+    return rgb->width == w && rgb->height == h && rgb->rgb.size() >= count * 3;
+  }
+  if (const IndexedImage* image = picture.indexed()) {
+    return image->width >= 0 && image->height >= 0 && image->stride >= image->width &&
+           image->rows.size() >= std::size_t(image->stride) * std::size_t(image->height);
+  }
+  if (const BitImage* bits = picture.bits()) {
+    return bits->width == w && bits->height == h && std::int64_t{bits->stride} * 8 >= w &&
+           bits->bits.size() >= std::size_t(bits->stride) * std::size_t(h);
+  }
+  if (const IconImage* icon = picture.icon()) {
+    return icon->width == w && icon->height == h && icon->pixels.size() == count &&
+           icon->mask.size() == count;
+  }
+  return false;
+}
 
-ScreenBitmap MakeScreenBitmap(const DecodedPicture& picture) {
+ScreenBitmap Convert(const DecodedPicture& picture) {
   ScreenBitmap out;
+  if (!Consistent(picture)) return out;
   out.width = picture.width();
   out.height = picture.height();
   const std::size_t count = std::size_t(out.width) * std::size_t(out.height);
@@ -97,6 +140,16 @@ ScreenBitmap MakeScreenBitmap(const DecodedPicture& picture) {
     out.mask = icon->mask;
   }
   return out;
+}
+
+}  // namespace
+
+ScreenBitmap MakeScreenBitmap(const DecodedPicture& picture) {
+  try {
+    return Convert(picture);
+  } catch (const std::bad_alloc&) {
+    return ScreenBitmap{};  // out of memory: an empty bitmap, which draws nothing
+  }
 }
 
 }  // namespace stage

@@ -98,7 +98,8 @@ class DecodedPicture {
 // Reads at most the first six bytes; fewer than six give None.
 PictureFormat DetectPictureFormat(const std::uint8_t* bytes, std::int32_t length);
 
-// No picture for a length of 0 or less, an unrecognised format and every decoding failure.
+// The picture, returned by value and owning its pixel block; std::nullopt (no picture) for a
+// length of 0 or less, an unrecognised format and every decoding failure.
 std::optional<DecodedPicture> DecodePicture(const std::uint8_t* bytes, std::int32_t length);
 
 // Reads the named file whole and decodes it; no picture if it cannot be read.
@@ -113,7 +114,8 @@ struct ScreenBitmap {
   std::vector<std::uint8_t> mask;
 };
 
-// A bitmap of the picture's width and height. A GIF's first image sits at the top-left corner
+// A bitmap of the picture's width and height (empty if the picture's pixel block does not match
+// its size, or memory runs out). A GIF's first image sits at the top-left corner
 // at its own size, clipped to the picture; what it does not cover is white.
 ScreenBitmap MakeScreenBitmap(const DecodedPicture& picture);
 

@@ -50,6 +50,17 @@ TEST(DecodePicture, EmptyAndUnknownGiveNoPicture) {
   EXPECT_FALSE(Decode(text));
 }
 
+TEST(MakeScreenBitmap, PictureSmallerThanItsSizeGivesAnEmptyBitmap) {
+  const stage::DecodedPicture rgb(PictureFormat::Bmp, 10, 10, stage::RgbImage{10, 10, {1, 2, 3}});
+  EXPECT_TRUE(stage::MakeScreenBitmap(rgb).pixels.empty());
+  stage::IndexedImage image;
+  image.width = image.stride = 8;
+  image.height = 8;
+  image.rows.resize(8);  // one row of eight
+  const stage::DecodedPicture gif(PictureFormat::Gif, 8, 8, image);
+  EXPECT_TRUE(stage::MakeScreenBitmap(gif).pixels.empty());
+}
+
 // ImageMagick's own reading of each file, as a PPM, against ours.
 class AgainstImageMagick : public testing::TestWithParam<std::pair<const char*, PictureFormat>> {};
 
