@@ -326,6 +326,17 @@ std::vector<FrameArt> Rose(const PictureSpec& s) {
       l.Fill(all, Radial({f.cx, f.cy}, f.cx * 1.2, f.cy * 1.5,
                          {{0, Hex(0x7A0A18)}, {1, Hex(0x2A0308)}}));
       RoseHead(l, {f.cx - 4, f.cy + 6}, 96, 0.9, 0.7, kDeepRed, r, 7);
+      // Dew drops; their glints are the picture's only white.
+      for (const Pt& d : {Pt{40, 30}, Pt{104, 62}, Pt{70, 82}, Pt{118, 22}}) {
+        Path drop;
+        drop.Ellipse(d.x, d.y, 4.2, 3.6);
+        l.Fill(drop, Radial({d.x + 0.8, d.y + 0.8}, 4.2, 3.6,
+                            {{0, Hex(0xB02030)}, {0.8, Hex(0x801020)}, {1, Hex(0x500810)}}));
+        Path glint;
+        glint.Ellipse(d.x - 1.2, d.y - 1.1, 2.5, 2.1);
+        l.Fill(glint, Radial({d.x - 1.2, d.y - 1.1}, 2.5, 2.1,
+                             {{0, Hex(0xFFFFFF)}, {1, Hex(0xFFE0E4, 0.6f)}}));
+      }
     })};
   if (n == "RosePic12")  // two red roses on thin stems
     return {Single(s, [](Layer& l, const Frame& f, Random& r) {

@@ -3,6 +3,7 @@
 // Draws, quantises, encodes and writes every picture and clip of the show's media into
 // OUTDIR, the same bytes on every run. With --sheet it also writes the review contact sheet;
 // --finale-wav writes the finale as 16-bit WAV before encoding, for listening and measuring.
+// MEDIAGEN_DEBUG=1 in the environment reports how each subject was scaled to its share.
 
 #include <cstdio>
 #include <filesystem>

@@ -220,7 +220,7 @@ std::optional<Picture> MakePicture(const PictureSpec& s, const std::vector<Frame
   if (fit_scale && ground > 0) {
     const std::size_t want = total - ground;
     double lo = 0.3, hi = 2.5;
-    for (int i = 0; i < 22; ++i) {
+    for (int i = 0; i < 15; ++i) {
       const double mid = (lo + hi) / 2;
       (SubjectCount(frames[0].draw(mid)) < want ? lo : hi) = mid;
     }
