@@ -34,6 +34,11 @@ stage::ByteSetView GreetingPic3();  // 快, green
 stage::ByteSetView GreetingPic4();  // 乐, black
 stage::ByteSetView CakePic();       // birthday cake
 
+// The program's icon, a red rose: a Windows icon file with 48, 32 and 16 pixel images, 8 bits
+// per pixel with 256-entry palettes and 1-bit masks. The show never loads it; it is not one of
+// the items below.
+stage::ByteSetView AppIcon();
+
 struct Item {
   std::string_view name;    // as above, e.g. "RosePic01"
   std::string_view format;  // "GIF", "WAV" or "MP3"

@@ -434,6 +434,45 @@ TEST(Clips, FinaleClipIsExactlyItsFramesWithAnInfoHeader) {
   EXPECT_EQ(3866 * 1152 - 576 - 1161, 4451895);
 }
 
+TEST(AppIcon, HoldsThreeRoseImagesOfEightBitsWithMasks) {
+  const Bytes ico = media::AppIcon().bytes();
+  ASSERT_GE(ico.size(), 6u + 3 * 16);
+  EXPECT_EQ(ico[0] | ico[1] << 8, 0);
+  EXPECT_EQ(ico[2] | ico[3] << 8, 1);
+  ASSERT_EQ(ico[4] | ico[5] << 8, 3);
+  const int sizes[] = {48, 32, 16};
+  for (int i = 0; i < 3; ++i) {
+    const std::size_t e = 6 + 16 * std::size_t(i);
+    const int n = sizes[i];
+    EXPECT_EQ(ico[e], n);
+    EXPECT_EQ(ico[e + 1], n);
+    EXPECT_EQ(ico[e + 6] | ico[e + 7] << 8, 8) << "bits per pixel";
+    const std::uint32_t size = Le32(ico, e + 8), offset = Le32(ico, e + 12);
+    ASSERT_LE(offset + size, ico.size());
+    // Header, 256 colours, the index rows and the 1-bit mask rows, each padded to 4 bytes.
+    EXPECT_EQ(size, 40 + 1024 + std::uint32_t((n + 3) / 4 * 4 * n + (n + 31) / 32 * 4 * n));
+    EXPECT_EQ(Le32(ico, offset + 8), std::uint32_t(2 * n)) << "height covers image and mask";
+    // Mostly red where not masked.
+    const std::size_t pixels = offset + 40 + 1024;
+    long red = 0, shown = 0;
+    for (int p = 0; p < n * n; ++p) {
+      const int y = p / n, x = p % n;
+      const std::uint8_t mask = ico[pixels + std::size_t((n + 3) / 4 * 4 * n) +
+                                    std::size_t(y) * ((n + 31) / 32 * 4) + x / 8];
+      if ((mask >> (7 - x % 8)) & 1) continue;
+      const std::uint8_t* c =
+          &ico[offset + 40 + 4 * ico[pixels + std::size_t(y) * ((n + 3) / 4 * 4) + x]];
+      ++shown;
+      red += c[2] > c[1] + 40 && c[2] > c[0] + 40;
+    }
+    EXPECT_GT(shown, n * n / 3);
+    EXPECT_GT(red, shown / 2);
+  }
+  const auto picture = stage::DecodePicture(ico.data(), std::int32_t(ico.size()));
+  ASSERT_TRUE(picture.has_value());
+  EXPECT_EQ(picture->format(), stage::PictureFormat::IconFile);
+}
+
 // ---- The catalogue as a whole --------------------------------------------------------------
 
 TEST(Catalogue, HoldsTwentyTwoDistinctItemsInOrderOfUse) {

@@ -12,7 +12,7 @@ if ! "$mediagen" "$out" 2>"$out/.log"; then
   exit 1
 fi
 status=0
-for file in "$committed"/*.gif "$committed"/*.wav "$committed"/*.mp3; do
+for file in "$committed"/*.gif "$committed"/*.wav "$committed"/*.mp3 "$committed"/*.ico; do
   name=$(basename "$file")
   if ! cmp -s "$file" "$out/$name"; then
     echo "differs from the committed copy: $name"
@@ -20,8 +20,8 @@ for file in "$committed"/*.gif "$committed"/*.wav "$committed"/*.mp3; do
   fi
 done
 count=$(ls "$out" | wc -l)
-if [ "$count" -ne 22 ]; then
-  echo "mediagen wrote $count files, not 22"
+if [ "$count" -ne 23 ]; then
+  echo "mediagen wrote $count files, not 23"
   status=1
 fi
 if [ $status -ne 0 ]; then

@@ -624,4 +624,14 @@ std::vector<FrameArt> ArtFor(const PictureSpec& spec, const GlyphSource& glyphs)
   return {};
 }
 
+Layer IconRose(int size) {
+  Layer l(size, size);
+  Random rng(Seed("AppIcon"));
+  const double u = size / 48.0;
+  Leaf(l, {24 * u, 30 * u}, {45 * u, 44 * u}, 9 * u, -0.15, rng);
+  Leaf(l, {22 * u, 30 * u}, {3 * u, 42 * u}, 8 * u, 0.15, rng);
+  RoseHead(l, {24 * u, 21 * u}, 19.5 * u, 0.9, 0.5, kRed, rng, size >= 32 ? 5 : 3);
+  return l;
+}
+
 }  // namespace mediagen

@@ -184,7 +184,6 @@ Path StrokePolyline(const std::vector<Pt>& pts, const std::vector<double>& width
                          {q.x - nx * r2, q.y - ny * r2},
                          {p.x - nx * r, p.y - ny * r}});
   }
-  Path piecePath;
   for (auto& poly : pieces) {
     Path one;
     one.MoveTo(poly[0].x, poly[0].y);

@@ -111,6 +111,12 @@ int main(int argc, char** argv) {
     sheet_items.push_back({spec.name, spec.width, spec.height, std::move(pic->rgb)});
   }
 
+  if (only.empty() || only == "AppIcon") {
+    if (!WriteFile(dir / "AppIcon.ico",
+                   mediagen::MakeIcon(
+                       {mediagen::IconRose(48), mediagen::IconRose(32), mediagen::IconRose(16)})))
+      ++failures;
+  }
   if (only.empty() || only == "OpeningClip") {
     if (!WriteFile(dir / "OpeningClip.wav", mediagen::MakeOpeningClip())) ++failures;
   }

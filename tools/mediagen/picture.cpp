@@ -337,4 +337,73 @@ std::optional<Picture> MakePicture(const PictureSpec& s, const std::vector<Frame
   return std::nullopt;
 }
 
+std::vector<std::uint8_t> MakeIcon(const std::vector<Layer>& images) {
+  std::vector<std::uint8_t> out;
+  auto put = [&](std::vector<std::uint8_t>& v, std::uint32_t x, int n) {
+    for (int i = 0; i < n; ++i) v.push_back(std::uint8_t(x >> (8 * i)));
+  };
+  std::vector<std::vector<std::uint8_t>> bodies;
+  for (const Layer& l : images) {
+    const int n = l.width();
+    std::vector<std::uint32_t> opaque;
+    std::vector<std::uint8_t> rgb(std::size_t(n) * n * 3);
+    for (int y = 0; y < n; ++y)
+      for (int x = 0; x < n; ++x) {
+        // Over black, so that the masked-out edge does not leave a light fringe.
+        const Rgba c = l.At(x, y);
+        std::uint8_t* p = &rgb[(std::size_t(y) * n + x) * 3];
+        p[0] = std::uint8_t(std::lround(c.r * 255)), p[1] = std::uint8_t(std::lround(c.g * 255)),
+        p[2] = std::uint8_t(std::lround(c.b * 255));
+        if (l.Alpha(x, y) >= 0.5f)
+          opaque.push_back((std::uint32_t(p[0]) << 16) | (p[1] << 8) | p[2]);
+      }
+    std::vector<Rgb> palette = MedianCut(opaque, 255);
+    palette.insert(palette.begin(), Rgb{0, 0, 0});  // entry 0: what masked pixels carry
+    palette.resize(256, Rgb{0, 0, 0});
+    const int row = (n + 3) / 4 * 4, mask_row = (n + 31) / 32 * 4;
+    std::vector<std::uint8_t> body;
+    put(body, 40, 4), put(body, std::uint32_t(n), 4), put(body, std::uint32_t(2 * n), 4);
+    put(body, 1, 2), put(body, 8, 2), put(body, 0, 4);
+    put(body, std::uint32_t((row + mask_row) * n), 4);
+    put(body, 0, 4), put(body, 0, 4), put(body, 256, 4), put(body, 0, 4);
+    for (const Rgb& c : palette)
+      body.insert(body.end(), {std::uint8_t(c[2]), std::uint8_t(c[1]), std::uint8_t(c[0]), 0});
+    // Rows bottom-up, first the colour indices, then the mask.
+    for (int y = n - 1; y >= 0; --y) {
+      for (int x = 0; x < n; ++x) {
+        std::uint8_t index = 0;
+        if (l.Alpha(x, y) >= 0.5f) {
+          const std::uint8_t* p = &rgb[(std::size_t(y) * n + x) * 3];
+          const Rgb want{p[0], p[1], p[2]};
+          int best = 1;
+          for (int j = 2; j < 256; ++j)
+            if (Dist2(want, palette[j]) < Dist2(want, palette[best])) best = j;
+          index = std::uint8_t(best);
+        }
+        body.push_back(index);
+      }
+      body.resize(body.size() + std::size_t(row - n), 0);
+    }
+    for (int y = n - 1; y >= 0; --y) {
+      std::vector<std::uint8_t> bits(std::size_t(mask_row), 0);
+      for (int x = 0; x < n; ++x)
+        if (l.Alpha(x, y) < 0.5f) bits[std::size_t(x / 8)] |= std::uint8_t(0x80 >> (x % 8));
+      body.insert(body.end(), bits.begin(), bits.end());
+    }
+    bodies.push_back(std::move(body));
+  }
+  put(out, 0, 2), put(out, 1, 2), put(out, std::uint32_t(images.size()), 2);
+  std::uint32_t offset = 6 + 16 * std::uint32_t(images.size());
+  for (std::size_t i = 0; i < images.size(); ++i) {
+    const int n = images[i].width();
+    out.push_back(std::uint8_t(n)), out.push_back(std::uint8_t(n));
+    out.push_back(0), out.push_back(0);  // 256 colours, reserved
+    put(out, 1, 2), put(out, 8, 2);
+    put(out, std::uint32_t(bodies[i].size()), 4), put(out, offset, 4);
+    offset += std::uint32_t(bodies[i].size());
+  }
+  for (const auto& body : bodies) out.insert(out.end(), body.begin(), body.end());
+  return out;
+}
+
 }  // namespace mediagen

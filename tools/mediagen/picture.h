@@ -44,4 +44,8 @@ struct Picture {
 std::optional<Picture> MakePicture(const PictureSpec& spec, const std::vector<FrameArt>& frames,
                                    bool fit_scale, std::string* error);
 
+// A Windows icon file of 8-bit images with 256-entry palettes and 1-bit masks, one image per
+// layer (square, at most 255 pixels), in the order given. Pixels under half covered are masked.
+std::vector<std::uint8_t> MakeIcon(const std::vector<Layer>& images);
+
 }  // namespace mediagen
