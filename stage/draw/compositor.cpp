@@ -144,6 +144,7 @@ void Compositor::LayerChanged(Layer& layer, const Rect& old_rect, bool was_visib
   if (&layer == root_) {
     if (resized) ResizeFramebuffer(now.width(), now.height());
     frame_changed_ = true;
+    if (visible && !was_visible) ShowWhatWasBeneath();
     if (visible && (resized || !was_visible)) InvalidateArea(Region(ClientRect()));
     if (!visible) {
       std::lock_guard lock(invalid_mutex_);
@@ -176,6 +177,25 @@ void Compositor::LayerDestroyed(Layer& layer) {
     order_.clear();
     std::lock_guard lock(invalid_mutex_);
     invalid_ = Region();
+  }
+}
+
+void Compositor::ShowWhatWasBeneath() {
+  // Until a newly shown window paints, it shows what the screen showed at its place, as a
+  // window system without composition does; so drawing into it before the loop repaints
+  // lands on the desktop, not on black.
+  DesktopPicture desktop;
+  if (!backend_.CaptureDesktop(desktop)) return;
+  const Rect place = root_->rect();
+  for (std::int32_t y = 0; y < height_; ++y) {
+    const std::int32_t sy = place.top + y;
+    if (sy < 0 || sy >= desktop.height) continue;
+    const std::int32_t x0 = std::max(0, -place.left);
+    const std::int32_t x1 = std::min(width_, desktop.width - place.left);
+    if (x0 >= x1) continue;
+    std::memcpy(pixels_.data() + std::size_t(y) * width_ + x0,
+                desktop.pixels.data() + std::size_t(sy) * desktop.width + place.left + x0,
+                std::size_t(x1 - x0) * 4);
   }
 }
 

@@ -87,6 +87,7 @@ class Compositor : public ScreenObserver {
   void AdoptRoot(Layer& layer);
   void ResizeFramebuffer(std::int32_t width, std::int32_t height);
   void InvalidateArea(const Region& area);
+  void ShowWhatWasBeneath();
   void RefreshVisibleRegions();
   void PaintArea(const Region& area, const Layer* only);
   void PresentNow();

@@ -370,6 +370,14 @@ void CheckSnapshots() {
   int w = 0, h = 0;
   SCENARIO_CHECK(Decoded(first, w, h) == GeneratedDesktop(301, 201).pixels);
 
+  // A window shown before the loop paints it shows what lay beneath it.
+  MoveControl(Ref(kWindowItself), 0, 0, g_width, g_height);
+  SetProperty(Ref(kWindowItself), kVisible, 1);
+  SCENARIO_CHECK(Layer::observer()->HasInvalid());
+  for (auto [x, y] : {std::pair{0, 0}, {150, 100}, {300, 200}}) {
+    SCENARIO_CHECK(Px(x, y) == GeneratedDesktop(301, 201).pixels[y * 301 + x]);
+  }
+
   // The desktop becomes the background; drawings on it, photographed again and made the
   // background, come back exactly.
   ShowFullScreen();
