@@ -167,6 +167,9 @@ void RoseHead(Layer& l, Pt c, double r, double tilt, double turn, const RoseColo
     widths.push_back(std::max(0.5, r * 0.05 * (1 - t * 0.6)));
   }
   l.Fill(StrokePolyline(spiral, widths), Solid(Shade(col.dark, 0.85)), 0.75);
+  Path heart(view);
+  heart.Ellipse(0, 0, r * 0.06, r * 0.06);
+  l.Fill(heart, Solid(Shade(col.dark, 0.8)), 0.9);
 }
 
 // A closed bud seen from the side, pointing along `up` (radians, 0 = straight up).
