@@ -99,87 +99,120 @@ class CodeReader {
 // Each table entry is a string that already stands in the output: `length` bytes at `offset`.
 // An entry made from the previous string plus the first byte of the current one is exactly
 // the output from the previous string's start, so no entry ever needs its own storage.
-struct CodeTable {
-  std::uint32_t offset[kTableSize];
-  std::uint16_t length[kTableSize];
+struct CodeEntry {
+  std::uint32_t offset;
+  std::uint32_t length;
 };
 
-// Decodes the code stream into out[0, count); out must have kCopyBlock bytes of slack after
-// count. False if the stream is corrupt or yields fewer than count indices.
-bool DecodeLzw(CodeReader& reader, int min_code_size, std::uint8_t* out, std::size_t count) {
-  CodeTable table;  // no initialisation needed: only entries below `next` are ever read
-  const std::uint32_t clear = 1u << min_code_size;
-  const std::uint32_t end_code = clear + 1;
-  int width = min_code_size + 1;
-  std::uint32_t next = clear + 2;
-  bool have_prev = false;
-  std::size_t prev_pos = 0;
-  std::uint32_t prev_len = 0;
-  std::size_t pos = 0;
+// The longest string a code can stand for: one byte more per table entry.
+constexpr std::size_t kMaxString = kTableSize;
 
-  while (reader.Ensure(width)) {
-    const std::uint32_t code = reader.Take(width);
+// The LZW decoder's state over one image's code stream, writing into out[0, count); out must
+// have kCopyBlock bytes of slack after count.
+class LzwDecoder {
+ public:
+  LzwDecoder(int min_code_size, std::uint8_t* out, std::size_t count)
+      : min_code_size_(min_code_size),
+        clear_(1u << min_code_size),
+        width_(min_code_size + 1),
+        next_(clear_ + 2),
+        out_(out),
+        count_(count) {}
+
+  // False if the stream is corrupt or yields fewer than count indices.
+  bool Run(CodeReader& reader) {
+    // While even the longest string fits before the end, no write needs a bounds check.
+    Step result = Step::kMore;
+    while (result == Step::kMore && pos_ + kMaxString <= count_) result = Decode<false>(reader);
+    while (result == Step::kMore) result = Decode<true>(reader);
+    return result == Step::kEnd && pos_ >= count_;
+  }
+
+ private:
+  enum class Step { kMore, kEnd, kCorrupt };
+
+  template <bool kNearEnd>
+  Step Decode(CodeReader& reader) {
+    if (!reader.Ensure(width_)) return Step::kEnd;
+    const std::uint32_t code = reader.Take(width_);
     std::uint32_t len;
-    if (code < clear) {
-      if (pos < count) out[pos] = std::uint8_t(code);
+    if (code < clear_) {
+      if (!kNearEnd || pos_ < count_) out_[pos_] = std::uint8_t(code);
       len = 1;
-    } else if (code == clear) {
-      width = min_code_size + 1;
-      next = clear + 2;
-      have_prev = false;
-      continue;
-    } else if (code == end_code) {
-      break;
+    } else if (code == clear_) {
+      width_ = min_code_size_ + 1;
+      next_ = clear_ + 2;
+      have_prev_ = false;
+      return Step::kMore;
+    } else if (code == clear_ + 1) {
+      return Step::kEnd;
     } else {
-      if (!have_prev) return false;
+      if (!have_prev_) return Step::kCorrupt;
       std::size_t src;
       bool repeat_first = false;
-      if (code < next) {
-        src = table.offset[code];
-        len = table.length[code];
-      } else if (code == next && next < kTableSize) {
+      if (code < next_) {
+        src = table_[code].offset;
+        len = table_[code].length;
+      } else if (code == next_ && next_ < kTableSize) {
         // The string being defined right now: the previous one plus its own first byte.
-        src = prev_pos;
-        len = prev_len + 1;
+        src = prev_pos_;
+        len = prev_len_ + 1;
         repeat_first = true;
       } else {
-        return false;
+        return Step::kCorrupt;
       }
-      if (pos < count) {
-        const std::size_t copy = repeat_first ? len - 1 : len;
-        if (pos + len <= count) {
-          // Every source byte lies before `pos` (a string ends where a later one starts), so
-          // block copies read only final bytes for the part that matters.
-          std::uint8_t* dst = out + pos;
-          const std::uint8_t* s = out + src;
-          std::size_t done = 0;
-          do {
-            // Through a temporary: a block may overlap its destination.
-            std::uint8_t block[kCopyBlock];
-            std::memcpy(block, s + done, kCopyBlock);
-            std::memcpy(dst + done, block, kCopyBlock);
-            done += kCopyBlock;
-          } while (done < copy);
-          if (repeat_first) dst[copy] = out[src];
-        } else {
-          const std::size_t room = count - pos;
-          for (std::size_t i = 0; i < room && i < copy; ++i) out[pos + i] = out[src + i];
-          if (repeat_first && copy < room) out[pos + copy] = out[src];
-        }
+      const std::size_t copy = repeat_first ? len - 1 : len;
+      if (!kNearEnd || pos_ + len <= count_) {
+        CopyString(out_ + pos_, out_ + src, copy);
+        if (repeat_first) out_[pos_ + copy] = out_[src];
+      } else if (pos_ < count_) {
+        const std::size_t room = count_ - pos_;
+        for (std::size_t i = 0; i < room && i < copy; ++i) out_[pos_ + i] = out_[src + i];
+        if (repeat_first && copy < room) out_[pos_ + copy] = out_[src];
       }
     }
-    if (have_prev && next < kTableSize) {
-      table.offset[next] = std::uint32_t(prev_pos);
-      table.length[next] = std::uint16_t(prev_len + 1);
-      ++next;
-      if (next == (1u << width) && width < kMaxCodeBits) ++width;
+    if (have_prev_ && next_ < kTableSize) {
+      table_[next_] = {std::uint32_t(prev_pos_), prev_len_ + 1};
+      ++next_;
+      if (next_ == (1u << width_) && width_ < kMaxCodeBits) ++width_;
     }
-    have_prev = true;
-    prev_pos = pos;
-    prev_len = len;
-    pos += len;
+    have_prev_ = true;
+    prev_pos_ = pos_;
+    prev_len_ = len;
+    pos_ += len;
+    return Step::kMore;
   }
-  return pos >= count;
+
+  // Every source byte lies before `dst` (a string ends where a later one starts), so block
+  // copies read only final bytes for the part that matters; what they write past `n` is
+  // overwritten by the strings that follow.
+  static void CopyString(std::uint8_t* dst, const std::uint8_t* src, std::size_t n) {
+    std::size_t done = 0;
+    do {
+      // Through a temporary: a block may overlap its destination.
+      std::uint8_t block[kCopyBlock];
+      std::memcpy(block, src + done, kCopyBlock);
+      std::memcpy(dst + done, block, kCopyBlock);
+      done += kCopyBlock;
+    } while (done < n);
+  }
+
+  const int min_code_size_;
+  const std::uint32_t clear_;
+  int width_;
+  std::uint32_t next_;
+  bool have_prev_ = false;
+  std::size_t prev_pos_ = 0;
+  std::uint32_t prev_len_ = 0;
+  std::size_t pos_ = 0;
+  std::uint8_t* out_;
+  const std::size_t count_;
+  CodeEntry table_[kTableSize];  // only entries below next_ are ever read
+};
+
+bool DecodeLzw(CodeReader& reader, int min_code_size, std::uint8_t* out, std::size_t count) {
+  LzwDecoder decoder(min_code_size, out, count);
+  return decoder.Run(reader);
 }
 
 // Moves rows laid out one after another (width bytes each) at the start of `rows` to their
