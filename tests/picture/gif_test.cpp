@@ -204,6 +204,23 @@ TEST(Gif, FullTableKeepsTwelveBitCodesUntilTheNextClear) {
   EXPECT_EQ(Indices(*picture->indexed()), spec.indices);
 }
 
+TEST(Gif, LongStringsRunningPastTheLastPixel) {
+  // One colour: every code is the previous string plus one byte, so strings grow long and
+  // one of them runs past the image's end; whatever lies beyond is dropped.
+  for (int extra : {0, 1, 37, 3000}) {
+    GifSpec spec;
+    spec.screen_width = spec.width = 100;
+    spec.screen_height = spec.height = 50;
+    spec.min_code_size = 2;
+    spec.indices.assign(std::size_t(5000 + extra), 3);
+    spec.indices[4999] = 1;  // the last pixel differs
+    const auto picture = Decode(MakeGif(spec));
+    ASSERT_TRUE(picture) << "extra " << extra;
+    const Bytes got = Indices(*picture->indexed());
+    EXPECT_EQ(got, Bytes(spec.indices.begin(), spec.indices.begin() + 5000)) << "extra " << extra;
+  }
+}
+
 TEST(Gif, CodesAcrossTinySubBlocks) {
   // One-byte and seven-byte sub-blocks make every refill cross a block boundary.
   for (std::size_t block : {1, 7, 254}) {
