@@ -53,29 +53,53 @@ const std::vector<Chord>& Harmony() {
 using Voice = std::function<void(std::vector<float>& out, int rate, double start, double seconds,
                                  double freq, double gain)>;
 
+// Adds amp * exp(-t / tau) * sin(2 pi f t) to `out` for `n` samples, with a rotating phasor
+// and a running decay instead of a sine and an exponential per sample. tau <= 0: no decay.
+void AddDecayingSine(std::vector<float>& out, std::size_t n, int rate, double f, double amp,
+                     double tau) {
+  const double w = 2 * kPi * f / rate, cr = std::cos(w), sr = std::sin(w);
+  const double decay = tau > 0 ? std::exp(-1.0 / (tau * rate)) : 1.0;
+  double c = 1, s = 0, a = amp;
+  for (std::size_t i = 0; i < n && i < out.size(); ++i) {
+    out[i] += float(a * s);
+    const double c2 = c * cr - s * sr;
+    s = s * cr + c * sr;
+    c = c2;
+    a *= decay;
+  }
+}
+
+// Mixes a note rendered on its own into `out` from sample `s0` on.
+void AddAt(std::vector<float>& out, std::size_t s0, const std::vector<float>& note, double gain) {
+  for (std::size_t i = 0; i < note.size() && s0 + i < out.size(); ++i)
+    out[s0 + i] += float(gain * note[i]);
+}
+
+// Fades the note from sample `from` on with time constant `tau`.
+void Release(std::vector<float>& note, std::size_t from, int rate, double tau) {
+  const double k = std::exp(-1.0 / (tau * rate));
+  double g = 1;
+  for (std::size_t i = from; i < note.size(); ++i) note[i] = float(note[i] * (g *= k));
+}
+
 void MusicBoxTine(std::vector<float>& out, int rate, double start, double seconds, double f,
                   double gain) {
   // A plucked steel tine: a long-ringing fundamental, a faint octave, and the tine's own
-  // inharmonic overtone that dies away fast and gives the metallic attack.
+  // inharmonic overtones that die away fast and give the metallic attack.
   const double tau = 1.5 * std::sqrt(523.0 / f);
-  const double ring = std::max(seconds, 0.0) + 5 * tau;
-  const std::size_t s0 = std::size_t(start * rate);
-  const std::size_t n = std::size_t(ring * rate);
+  std::vector<float> note(std::size_t((std::max(seconds, 0.0) + 5 * tau) * rate), 0.0f);
   const double nyquist = rate / 2.0 * 0.92;
   struct Partial {
     double ratio, amp, decay;
   };
-  const Partial parts[] = {{1, 1.0, 1.0}, {2, 0.12, 0.45}, {6.27, 0.22, 0.12}, {17.55, 0.05, 0.04}};
-  for (std::size_t i = 0; i < n && s0 + i < out.size(); ++i) {
-    const double t = double(i) / rate;
-    const double attack = t < 0.002 ? 0.5 - 0.5 * std::cos(kPi * t / 0.002) : 1.0;
-    double v = 0;
-    for (const Partial& p : parts) {
-      if (f * p.ratio >= nyquist) continue;
-      v += p.amp * std::exp(-t / (tau * p.decay)) * std::sin(2 * kPi * f * p.ratio * t);
-    }
-    out[s0 + i] += float(gain * attack * v);
-  }
+  for (const Partial& p : {Partial{1, 1.0, 1.0}, Partial{2, 0.12, 0.45}, Partial{6.27, 0.22, 0.12},
+                           Partial{17.55, 0.05, 0.04}})
+    if (f * p.ratio < nyquist)
+      AddDecayingSine(note, note.size(), rate, f * p.ratio, p.amp, tau * p.decay);
+  const std::size_t attack = std::size_t(0.002 * rate);
+  for (std::size_t i = 0; i < attack && i < note.size(); ++i)
+    note[i] = float(note[i] * (0.5 - 0.5 * std::cos(kPi * double(i) / double(attack))));
+  AddAt(out, std::size_t(start * rate), note, gain);
 }
 
 // A sample-exact beat clock with a ritardando: from `slow_from` on, each beat is a little
@@ -176,23 +200,21 @@ void AddPanned(Stereo& mix, const std::vector<float>& voice, double pan) {
 }
 
 void Bell(std::vector<float>& out, int rate, double start, double seconds, double f, double g) {
-  (void)seconds;
+  (void)seconds;  // a bell rings out whatever the note's length
   struct Partial {
     double ratio, amp, decay;
   };
-  const Partial parts[] = {{1, 1.0, 1.0},     {2.0, 0.5, 0.6},    {3.01, 0.25, 0.4},
-                           {4.2, 0.18, 0.25}, {5.43, 0.12, 0.15}, {6.8, 0.06, 0.1}};
   const double tau = 1.1 * std::sqrt(880.0 / f);
-  const std::size_t s0 = std::size_t(start * rate), n = std::size_t(5 * tau * rate);
-  for (std::size_t i = 0; i < n && s0 + i < out.size(); ++i) {
-    const double t = double(i) / rate;
-    const double attack = std::min(1.0, t / 0.0015);
-    double v = 0;
-    for (const Partial& p : parts)
-      if (f * p.ratio < 18000)
-        v += p.amp * std::exp(-t / (tau * p.decay)) * std::sin(2 * kPi * f * p.ratio * t);
-    out[s0 + i] += float(g * attack * v);
-  }
+  std::vector<float> note(std::size_t(5 * tau * rate), 0.0f);
+  for (const Partial& p :
+       {Partial{1, 1.0, 1.0}, Partial{2.0, 0.5, 0.6}, Partial{3.01, 0.25, 0.4},
+        Partial{4.2, 0.18, 0.25}, Partial{5.43, 0.12, 0.15}, Partial{6.8, 0.06, 0.1}})
+    if (f * p.ratio < 18000)
+      AddDecayingSine(note, note.size(), rate, f * p.ratio, p.amp, tau * p.decay);
+  const std::size_t attack = std::size_t(0.0015 * rate);
+  for (std::size_t i = 0; i < attack && i < note.size(); ++i)
+    note[i] = float(note[i] * double(i) / double(attack));
+  AddAt(out, std::size_t(start * rate), note, g);
 }
 
 // A round, slightly reedy lead: odd and even harmonics falling off, a gentle vibrato that
@@ -208,40 +230,44 @@ void Lead(std::vector<float>& out, int rate, double start, double seconds, doubl
     if (t > len) env *= std::exp(-(t - len) / (release / 4));
     const double vib = 1 + 0.004 * std::min(1.0, t / 0.3) * std::sin(2 * kPi * 5.5 * t);
     phase += 2 * kPi * f * vib / rate;
-    double v = 0;
-    for (int h = 1; h <= 8; ++h)
-      if (f * h < 16000) v += std::sin(h * phase) / (h * (h % 2 ? 1.0 : 1.8));
+    // sin(h x) for every harmonic from one sine and cosine, by the Chebyshev recurrence.
+    const double s1 = std::sin(phase), c1 = std::cos(phase);
+    double prev = 0, cur = s1, v = 0;
+    for (int h = 1; h <= 8 && f * h < 16000; ++h) {
+      v += cur / (h * (h % 2 ? 1.0 : 1.8));
+      const double next = 2 * c1 * cur - prev;
+      prev = cur, cur = next;
+    }
     out[s0 + i] += float(g * env * v * 0.6);
   }
 }
 
 void Pluck(std::vector<float>& out, int rate, double start, double seconds, double f, double g) {
-  const std::size_t s0 = std::size_t(start * rate);
-  const std::size_t n = std::size_t((seconds + 0.3) * rate);
-  for (std::size_t i = 0; i < n && s0 + i < out.size(); ++i) {
-    const double t = double(i) / rate;
-    double env = std::min(1.0, t / 0.004) * std::exp(-t / 0.55);
-    if (t > seconds) env *= std::exp(-(t - seconds) / 0.05);
-    const double v = std::sin(2 * kPi * f * t) +
-                     0.35 * std::sin(4 * kPi * f * t) * std::exp(-t / 0.12) +
-                     0.15 * std::sin(6 * kPi * f * t) * std::exp(-t / 0.06);
-    out[s0 + i] += float(g * env * v);
-  }
+  std::vector<float> note(std::size_t((seconds + 0.3) * rate), 0.0f);
+  // Overtones fade faster than the fundamental: their decays combine with its 0.55 s.
+  AddDecayingSine(note, note.size(), rate, f, 1.0, 0.55);
+  AddDecayingSine(note, note.size(), rate, 2 * f, 0.35, 1 / (1 / 0.55 + 1 / 0.12));
+  AddDecayingSine(note, note.size(), rate, 3 * f, 0.15, 1 / (1 / 0.55 + 1 / 0.06));
+  const std::size_t attack = std::size_t(0.004 * rate);
+  for (std::size_t i = 0; i < attack && i < note.size(); ++i)
+    note[i] = float(note[i] * double(i) / double(attack));
+  Release(note, std::size_t(seconds * rate), rate, 0.05);
+  AddAt(out, std::size_t(start * rate), note, g);
 }
 
 // Short chord stabs of a soft organ for the waltz's "pah-pah".
 void Organ(std::vector<float>& out, int rate, double start, double seconds, double f, double g) {
-  const std::size_t s0 = std::size_t(start * rate);
-  const std::size_t n = std::size_t((seconds + 0.15) * rate);
-  for (std::size_t i = 0; i < n && s0 + i < out.size(); ++i) {
-    const double t = double(i) / rate;
-    double env = std::min(1.0, t / 0.01);
-    if (t > seconds) env *= std::exp(-(t - seconds) / 0.04);
-    env *= 0.7 + 0.3 * std::exp(-t / 0.2);
-    const double v = std::sin(2 * kPi * f * t) + 0.5 * std::sin(4 * kPi * f * t) +
-                     0.25 * std::sin(6 * kPi * f * t) + 0.12 * std::sin(8 * kPi * f * t);
-    out[s0 + i] += float(g * env * v);
+  std::vector<float> note(std::size_t((seconds + 0.15) * rate), 0.0f);
+  // A steady tone with a short bloom at its start: 0.7 steady plus 0.3 fading in 0.2 s.
+  for (const auto& [h, a] : {std::pair{1, 1.0}, {2, 0.5}, {3, 0.25}, {4, 0.12}}) {
+    AddDecayingSine(note, note.size(), rate, h * f, 0.7 * a, 0);
+    AddDecayingSine(note, note.size(), rate, h * f, 0.3 * a, 0.2);
   }
+  const std::size_t attack = std::size_t(0.01 * rate);
+  for (std::size_t i = 0; i < attack && i < note.size(); ++i)
+    note[i] = float(note[i] * double(i) / double(attack));
+  Release(note, std::size_t(seconds * rate), rate, 0.04);
+  AddAt(out, std::size_t(start * rate), note, g);
 }
 
 void Kick(std::vector<float>& out, int rate, double start, double g) {
