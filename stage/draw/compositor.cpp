@@ -208,10 +208,12 @@ void Compositor::PaintArea(const Region& area, const Layer* only) {
   if (area.empty() || root_ == nullptr || !root_->visible()) return;
   RefreshVisibleRegions();
   const Surface fb = framebuffer();
+  const Rect area_bounds = area.bounds();
   for (const Layer* child : order_) {
     if (only != nullptr && child != only) continue;
     auto it = visible_.find(child);
     if (it == visible_.end()) continue;
+    if (!it->second.Intersects(area_bounds)) continue;
     Painter* painter = PainterOf(*child);
     const Region part = it->second.Intersect(area);
     if (part.empty()) continue;

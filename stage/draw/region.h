@@ -16,9 +16,10 @@ class Region {
     std::int32_t left, right;
     friend bool operator==(const Span&, const Span&) = default;
   };
+  // A strip of rows [top, bottom) with spans_[first, first + count).
   struct Band {
     std::int32_t top, bottom;
-    std::vector<Span> spans;
+    std::uint32_t first, count;
     friend bool operator==(const Band&, const Band&) = default;
   };
 
@@ -43,7 +44,7 @@ class Region {
   Rect bounds() const;
   bool Contains(std::int32_t x, std::int32_t y) const;
   bool Intersects(const Rect& rect) const;
-  const std::vector<Band>& bands() const { return bands_; }
+  std::size_t band_count() const { return bands_.size(); }
   std::vector<Rect> Rects() const;
   std::int64_t Area() const;
 
@@ -62,7 +63,9 @@ class Region {
   template <class F>
   void ForEachRect(F f) const {
     for (const Band& band : bands_) {
-      for (const Span& s : band.spans) f(Rect{s.left, band.top, s.right, band.bottom});
+      for (std::uint32_t i = band.first; i < band.first + band.count; ++i) {
+        f(Rect{spans_[i].left, band.top, spans_[i].right, band.bottom});
+      }
     }
   }
 
@@ -73,9 +76,14 @@ class Region {
   static Region Combine(const Region& a, const Region& b, Op op);
   // Appends a band below every other; merges it into the last band when they touch and hold
   // the same spans. Empty span lists are dropped.
-  void AppendBand(std::int32_t top, std::int32_t bottom, const std::vector<Span>& spans);
+  void AppendBand(std::int32_t top, std::int32_t bottom, const Span* spans, std::size_t count);
+  void AppendBand(std::int32_t top, std::int32_t bottom, const std::vector<Span>& spans) {
+    AppendBand(top, bottom, spans.data(), spans.size());
+  }
+  const Span* SpansOf(const Band& band) const { return spans_.data() + band.first; }
 
   std::vector<Band> bands_;
+  std::vector<Span> spans_;
 };
 
 }  // namespace stage::draw

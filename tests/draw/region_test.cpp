@@ -62,14 +62,14 @@ TEST(RegionTest, RowsMergeIntoBandsAndTranslate) {
       out.push_back({0, 4});
     }
   });
-  EXPECT_EQ(ring.bands().size(), 3u);
+  EXPECT_EQ(ring.band_count(), 3u);
   EXPECT_EQ(ring.Area(), 10);
   EXPECT_FALSE(ring.Contains(1, 11));
   EXPECT_EQ(ring.bounds(), (Rect{0, 10, 4, 13}));
   const Region square = Region::FromRows(0, 5, [](std::int32_t, std::vector<Region::Span>& out) {
     out.push_back({2, 6});
   });
-  EXPECT_EQ(square.bands().size(), 1u);
+  EXPECT_EQ(square.band_count(), 1u);
   EXPECT_EQ(square.Translated(1, -1), Region(Rect{3, -1, 7, 4}));
 }
 
