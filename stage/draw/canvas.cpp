@@ -262,6 +262,13 @@ std::deque<PictureEntry>& Registry() {
   static auto* registry = new std::deque<PictureEntry>;  // released with the process
   return *registry;
 }
+// Coordinates far outside any screen are brought within a range whose sums cannot overflow;
+// what lies there is clipped away anyway.
+constexpr std::int64_t kFar = std::int64_t{1} << 29;
+std::int32_t Far(std::int64_t v) {
+  return static_cast<std::int32_t>(std::clamp(v, -kFar, kFar));
+}
+
 std::string OptText(Opt v) {
   return v ? std::to_string(*v) : "-";
 }
@@ -336,10 +343,10 @@ void ClearCanvas(ControlRef ref, Opt left, Opt top, Opt width, Opt height) {
   if (canvas == nullptr || compositor == nullptr) return;
   const Rect c = canvas->client();
   Rect r{0, 0, c.width(), c.height()};
-  if (left) r.left = *left;
-  if (top) r.top = *top;
-  if (width) r.right = r.left + *width;
-  if (height) r.bottom = r.top + *height;
+  if (left) r.left = Far(*left);
+  if (top) r.top = Far(*top);
+  if (width) r.right = Far(std::int64_t(r.left) + *width);
+  if (height) r.bottom = Far(std::int64_t(r.top) + *height);
   if (r.right < r.left) std::swap(r.left, r.right);
   if (r.bottom < r.top) std::swap(r.top, r.bottom);
   canvas->cursor() = {r.left, r.top};
@@ -369,15 +376,12 @@ void DrawPicture(ControlRef ref, PictureValue picture, std::int32_t left, std::i
   if (bitmap == nullptr || canvas == nullptr || compositor == nullptr) return;
 
   const std::int32_t w = bitmap->width, h = bitmap->height;
-  const std::int32_t dw = width && *width != -1 ? *width : w;
-  const std::int32_t dh = height && *height != -1 ? *height : h;
+  const std::int32_t dw = Far(width && *width != -1 ? *width : w);
+  const std::int32_t dh = Far(height && *height != -1 ? *height : h);
   if (dw <= 0 || dh <= 0) return;  // mirrored and empty destinations draw nothing
   const Rect c = canvas->client();
-  const std::int64_t right = std::int64_t(c.left) + left + dw,
-                     bottom = std::int64_t(c.top) + top + dh;
-  const Rect dest{c.left + left, c.top + top,
-                  static_cast<std::int32_t>(std::min<std::int64_t>(right, INT32_MAX)),
-                  static_cast<std::int32_t>(std::min<std::int64_t>(bottom, INT32_MAX))};
+  const std::int32_t x = c.left + Far(left), y = c.top + Far(top);
+  const Rect dest{x, y, x + dw, y + dh};
   const Region clip = compositor->VisibleRegion(*canvas->layer()).Intersect(dest);
   if (clip.empty()) return;
   const Surface fb = compositor->framebuffer();
@@ -466,8 +470,8 @@ void WriteText(ControlRef ref, Opt x, Opt y, const Text& text) {
   const Surface fb = compositor->framebuffer();
   const std::uint32_t ink = PixelOf(canvas->text_color());
   const Color back = canvas->text_back_color();
-  const std::int32_t start_x = x.value_or(canvas->cursor().x);
-  std::int32_t px = start_x, py = y.value_or(canvas->cursor().y);
+  const std::int32_t start_x = Far(x.value_or(canvas->cursor().x));
+  std::int32_t px = start_x, py = Far(y.value_or(canvas->cursor().y));
   Region drawn;
   for (const Line& line : SplitLines(unicode)) {
     const std::int32_t h = font.height();
@@ -481,10 +485,10 @@ void WriteText(ControlRef ref, Opt x, Opt y, const Text& text) {
       // Glyphs may reach outside their cell (italics, swashes); they are clipped to the canvas.
       font.Draw(fb, seen, c.left + px, c.top + py, line.text, ink);
       drawn |= seen.Intersect(Rect{box.left - h, box.top - h, box.right + h, box.bottom + h});
-      if (!line.broken) px += w;
+      if (!line.broken) px = Far(std::int64_t(px) + w);
     }
     if (line.broken) {
-      py += h + 2;
+      py = Far(std::int64_t(py) + h + 2);
       px = start_x;
     }
   }

@@ -83,8 +83,9 @@ ByteSet Snapshot(Opt window, Opt width, Opt height) {
   const std::int64_t w = OutputSize(width, source.width());
   const std::int64_t h = OutputSize(height, source.height());
   if (w <= 0 || h <= 0) return {};
-  // A byte set's length is a signed 32-bit count; larger images cannot be returned.
-  if (54 + (w * 3 + 3) / 4 * 4 * h > INT32_MAX) return {};
+  // Larger than any picture the stage decodes (and so than any screen): refused rather than
+  // risking the memory; it would not fit a byte set's 32-bit length much beyond anyway.
+  if (w * h > kMaxPicturePixels) return {};
   if (w == source.width() && h == source.height()) return EncodeBmp(draw::ViewOf(pixels));
   const auto ow = static_cast<std::int32_t>(w), oh = static_cast<std::int32_t>(h);
   const ScreenBitmap stretched =

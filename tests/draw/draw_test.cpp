@@ -118,6 +118,10 @@ void CheckModesAndSizes() {
   DrawPicture(canvas, 999, 0, 0);
   SCENARIO_CHECK(LoadPicture(ByteSet().view()) == 0);
   SCENARIO_CHECK(Load(ByteSet(Bytes{'n', 'o', 'p', 'e', '!', '!', '!'})) == 0);
+  // Coordinates and sizes at the ends of the integer range are clipped, not overflowed.
+  DrawPicture(canvas, pic, INT32_MAX, INT32_MIN, INT32_MAX, INT32_MAX, kTransparentWhite);
+  DrawPicture(canvas, pic, -2000000000, 0, INT32_MAX, 10);
+  DrawPicture(canvas, pic, INT32_MIN, INT32_MIN);
   for (int y = 0; y < 8; ++y) {
     for (int x = 0; x < 8; ++x) SCENARIO_CHECK(Px(x, y) == d);
   }
@@ -243,6 +247,7 @@ void CheckClearCanvas() {
       {kOmitted, kOmitted, 5, kOmitted, {0, 0, 5, 240}},
       {kOmitted, 200, kOmitted, 7, {0, 200, 320, 207}},
       {kOmitted, kOmitted, kOmitted, kOmitted, {0, 0, 320, 240}},
+      {10, 20, INT32_MAX, INT32_MAX, {10, 20, 320, 240}},
   };
   for (const Case& c : cases) {
     Cover(kInk);
@@ -410,6 +415,7 @@ void CheckSnapshots() {
   Decoded(TakeSnapshot(static_cast<std::int32_t>(kTestWindow)), w, h);
   SCENARIO_CHECK(w == 100 && h == 50);
   SCENARIO_CHECK(TakeSnapshot(12345).empty());
+  SCENARIO_CHECK(TakeSnapshot(kOmitted, 30000, 30000).empty());  // refused, not attempted
   EndProgram(0);
 }
 
