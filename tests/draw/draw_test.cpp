@@ -423,6 +423,51 @@ TEST_F(DrawTest, SnapshotsAreExactBmpFiles) {
   EXPECT_EXIT(RunDrawing({Canvas()}, CheckSnapshots, 301, 201), ExitedWithCode(0), "");
 }
 
+std::string g_still_path;
+
+void CheckGivenDesktopAndStill() {
+  // The given desktop is what snapshots and the screen show behind the window.
+  int w = 0, h = 0;
+  const std::vector<std::uint32_t> desktop = Decoded(TakeSnapshot(), w, h);
+  SCENARIO_CHECK(w == 40 && h == 30 && desktop[0] == 0x112233 && desktop[40 * 30 - 1] == 0x445566);
+  g_backend->ScheduleStill(500, g_still_path);
+  ShowFullScreen();
+  Cover(kInk);
+  Delay(1000);  // presents, then the still is taken at 500 ms
+  std::FILE* f = std::fopen(g_still_path.c_str(), "rb");
+  SCENARIO_CHECK(f != nullptr);
+  char header[32] = {};
+  SCENARIO_CHECK(std::fread(header, 1, 13, f) == 13 &&
+                 std::string(header, 13) == "P6\n40 30\n255\n");
+  std::vector<std::uint8_t> rgb(40 * 30 * 3);
+  SCENARIO_CHECK(std::fread(rgb.data(), 1, rgb.size(), f) == rgb.size());
+  std::fclose(f);
+  const DesktopPicture screen = g_backend->ScreenImage();
+  for (int i = 0; i < 40 * 30; ++i) {
+    const std::uint32_t p = std::uint32_t(rgb[3 * i]) << 16 | rgb[3 * i + 1] << 8 | rgb[3 * i + 2];
+    SCENARIO_CHECK(p == kInk && screen.pixels[i] == kInk);
+  }
+  EndProgram(0);
+}
+
+[[noreturn]] void RunWithGivenDesktop() {
+  HeadlessOptions options;
+  options.width = g_width = 40;
+  options.height = g_height = 30;
+  options.audio_device = false;
+  std::vector<std::uint32_t> pixels(40 * 30, 0x112233);
+  pixels.back() = 0x445566;
+  options.desktop = DesktopPicture{40, 30, pixels};
+  g_backend = new HeadlessBackend(options);
+  InitDrawing(*g_backend);
+  RunScenario({TestWindow({Canvas()}, CheckGivenDesktopAndStill)}, g_backend);
+}
+
+TEST_F(DrawTest, GivenDesktopAndStillsOfThePresentedScreen) {
+  g_still_path = ::testing::TempDir() + "draw_still.ppm";
+  EXPECT_EXIT(RunWithGivenDesktop(), ExitedWithCode(0), "");
+}
+
 // --- Picture buttons, moves and repaints ------------------------------------------------------
 
 const std::vector<std::uint32_t> kRose = RosePixels(20, 16);
