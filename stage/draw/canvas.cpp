@@ -416,18 +416,25 @@ void DrawPicture(ControlRef ref, PictureValue picture, std::int32_t left, std::i
     if (!stretched) {
       clip.ForEachRect([&](const Rect& r) { BlitKeyed(fb, r, src, r.left - ox, r.top - oy, key); });
     } else {
-      // The mask at natural size, white where the picture has the key, stretched like the
-      // picture; the three raster operations are folded into one pass.
-      ScreenBitmap mask;
-      mask.width = w;
-      mask.height = h;
-      mask.pixels.resize(bitmap->pixels.size());
-      std::transform(bitmap->pixels.begin(), bitmap->pixels.end(), mask.pixels.begin(),
-                     [key](std::uint32_t p) { return p == key ? 0x00FFFFFFu : 0u; });
-      const ScreenBitmap scaled_mask = StretchArea(ViewOf(mask), dw, dh, window);
-      clip.ForEachRect([&](const Rect& r) {
-        BlitMasked(fb, r, src, ViewOf(scaled_mask), r.left - ox, r.top - oy);
-      });
+      // The mask at natural size, set where the picture has the key, stretched like the
+      // picture; the three raster operations are folded into one pass. A picture without the
+      // key is an opaque stretched copy.
+      std::vector<std::uint8_t> mask(bitmap->pixels.size());
+      bool any = false;
+      for (std::size_t i = 0; i < mask.size(); ++i) {
+        mask[i] = bitmap->pixels[i] == key ? 255 : 0;
+        any |= mask[i] != 0;
+      }
+      if (!any) {
+        clip.ForEachRect(
+            [&](const Rect& r) { BlitRop(fb, r, src, r.left - ox, r.top - oy, kRopCopy, 0); });
+      } else {
+        const std::vector<std::uint8_t> scaled_mask =
+            StretchMaskArea(mask.data(), w, h, dw, dh, window);
+        clip.ForEachRect([&](const Rect& r) {
+          BlitMasked(fb, r, src, scaled_mask.data(), window.width(), r.left - ox, r.top - oy);
+        });
+      }
     }
   } else {
     std::uint8_t rop = kRopCopy;

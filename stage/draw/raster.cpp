@@ -126,14 +126,18 @@ void BlitKeyed(const Surface& dst, const Rect& rect, const BitmapView& src, std:
           [key](std::uint32_t s, std::uint32_t d) { return s == key ? d : s; });
 }
 
-void BlitMasked(const Surface& dst, const Rect& rect, const BitmapView& src, const BitmapView& mask,
-                std::int32_t sx, std::int32_t sy) {
+void BlitMasked(const Surface& dst, const Rect& rect, const BitmapView& src,
+                const std::uint8_t* mask, std::int32_t mask_stride, std::int32_t sx,
+                std::int32_t sy) {
   const std::int32_t w = rect.width();
   for (std::int32_t y = rect.top; y < rect.bottom; ++y) {
-    std::uint32_t* d = dst.row(y) + rect.left;
-    const std::uint32_t* s = src.row(sy + (y - rect.top)) + sx;
-    const std::uint32_t* m = mask.row(sy + (y - rect.top)) + sx;
-    for (std::int32_t x = 0; x < w; ++x) d[x] = (((d[x] ^ s[x]) & m[x]) ^ s[x]) & kRgb;
+    std::uint32_t* __restrict d = dst.row(y) + rect.left;
+    const std::uint32_t* __restrict s = src.row(sy + (y - rect.top)) + sx;
+    const std::uint8_t* __restrict m = mask + std::size_t(sy + (y - rect.top)) * mask_stride + sx;
+    for (std::int32_t x = 0; x < w; ++x) {
+      const std::uint32_t grey = m[x] * 0x010101u;  // a one-bit mask turned to colour
+      d[x] = (((d[x] ^ s[x]) & grey) ^ s[x]) & kRgb;
+    }
   }
 }
 
@@ -151,39 +155,80 @@ ScreenBitmap StretchArea(const BitmapView& src, std::int32_t dst_width, std::int
   const Taps rows = MakeTaps(src.height, dst_height, window.top, window.bottom);
   const std::int32_t c0 = columns.lowest, cn = columns.highest - columns.lowest;
 
-  // Vertical pass into 16-bit channels of the source columns in use, then horizontal.
+  // Vertical pass into 16-bit channel planes of the source columns in use (planes, so that the
+  // inner loop vectorises), then the horizontal pass.
   std::vector<std::uint32_t> acc(std::size_t(cn) * 3);
   std::vector<std::uint16_t> mid(std::size_t(cn) * 3);
+  std::uint32_t* __restrict ar = acc.data();
+  std::uint32_t* __restrict ag = ar + cn;
+  std::uint32_t* __restrict ab = ag + cn;
   for (std::int32_t j = 0; j < out.height; ++j) {
     std::fill(acc.begin(), acc.end(), 0);
     const std::uint32_t* wv = rows.weights.data() + rows.offset[j];
     for (std::int32_t k = 0; k < rows.count[j]; ++k) {
       const std::uint32_t w = wv[k];
-      const std::uint32_t* s = src.row(rows.first[j] + k) + c0;
-      std::uint32_t* a = acc.data();
-      for (std::int32_t x = 0; x < cn; ++x, a += 3) {
+      const std::uint32_t* __restrict s = src.row(rows.first[j] + k) + c0;
+      for (std::int32_t x = 0; x < cn; ++x) {
         const std::uint32_t p = s[x];
-        a[0] += (p >> 16 & 0xFF) * w;
-        a[1] += (p >> 8 & 0xFF) * w;
-        a[2] += (p & 0xFF) * w;
+        ar[x] += (p >> 16 & 0xFF) * w;
+        ag[x] += (p >> 8 & 0xFF) * w;
+        ab[x] += (p & 0xFF) * w;
       }
     }
-    for (std::size_t i = 0; i < acc.size(); ++i)
+    for (std::size_t i = 0; i < acc.size(); ++i) {
       mid[i] = static_cast<std::uint16_t>((acc[i] + 128) >> 8);
+    }
+    const std::uint16_t* mr = mid.data();
+    const std::uint16_t* mg = mr + cn;
+    const std::uint16_t* mb = mg + cn;
     std::uint32_t* d = out.pixels.data() + std::size_t(j) * out.width;
     for (std::int32_t i = 0; i < out.width; ++i) {
       const std::uint32_t* wh = columns.weights.data() + columns.offset[i];
-      const std::uint16_t* m = mid.data() + std::size_t(columns.first[i] - c0) * 3;
+      const std::int32_t at = columns.first[i] - c0;
       std::uint32_t r = 0, g = 0, b = 0;
-      for (std::int32_t k = 0; k < columns.count[i]; ++k, m += 3) {
-        r += m[0] * wh[k];
-        g += m[1] * wh[k];
-        b += m[2] * wh[k];
+      for (std::int32_t k = 0; k < columns.count[i]; ++k) {
+        r += mr[at + k] * wh[k];
+        g += mg[at + k] * wh[k];
+        b += mb[at + k] * wh[k];
       }
       r = (r + (1u << 23)) >> 24;
       g = (g + (1u << 23)) >> 24;
       b = (b + (1u << 23)) >> 24;
       d[i] = std::min(r, 255u) << 16 | std::min(g, 255u) << 8 | std::min(b, 255u);
+    }
+  }
+  return out;
+}
+
+std::vector<std::uint8_t> StretchMaskArea(const std::uint8_t* mask, std::int32_t width,
+                                          std::int32_t height, std::int32_t dst_width,
+                                          std::int32_t dst_height, const Rect& window) {
+  const std::int32_t ow = window.width(), oh = window.height();
+  std::vector<std::uint8_t> out;
+  if (ow <= 0 || oh <= 0 || width <= 0 || height <= 0) return out;
+  out.resize(std::size_t(ow) * oh);
+  const Taps columns = MakeTaps(width, dst_width, window.left, window.right);
+  const Taps rows = MakeTaps(height, dst_height, window.top, window.bottom);
+  const std::int32_t c0 = columns.lowest, cn = columns.highest - columns.lowest;
+  std::vector<std::uint32_t> acc(cn);
+  std::vector<std::uint16_t> mid(cn);
+  for (std::int32_t j = 0; j < oh; ++j) {
+    std::fill(acc.begin(), acc.end(), 0);
+    const std::uint32_t* wv = rows.weights.data() + rows.offset[j];
+    for (std::int32_t k = 0; k < rows.count[j]; ++k) {
+      const std::uint32_t w = wv[k];
+      const std::uint8_t* __restrict s = mask + std::size_t(rows.first[j] + k) * width + c0;
+      std::uint32_t* __restrict a = acc.data();
+      for (std::int32_t x = 0; x < cn; ++x) a[x] += s[x] * w;
+    }
+    for (std::int32_t x = 0; x < cn; ++x) mid[x] = static_cast<std::uint16_t>((acc[x] + 128) >> 8);
+    std::uint8_t* d = out.data() + std::size_t(j) * ow;
+    for (std::int32_t i = 0; i < ow; ++i) {
+      const std::uint32_t* wh = columns.weights.data() + columns.offset[i];
+      const std::uint16_t* m = mid.data() + (columns.first[i] - c0);
+      std::uint32_t v = 0;
+      for (std::int32_t k = 0; k < columns.count[i]; ++k) v += m[k] * wh[k];
+      d[i] = static_cast<std::uint8_t>(std::min((v + (1u << 23)) >> 24, 255u));
     }
   }
   return out;

@@ -60,16 +60,22 @@ void BlitKeyed(const Surface& dst, const Rect& rect, const BitmapView& src, std:
                std::int32_t sy, std::uint32_t key);
 
 // The transparent drawing of a stretched picture: dst = ((dst ^ s) & m) ^ s per pixel, s the
-// stretched picture and m the stretched mask (white where the picture is transparent). Where
-// the mask is exactly white or black this keeps dst or takes s; at the mask's blended edges it
-// mixes bits as the three raster operations do.
-void BlitMasked(const Surface& dst, const Rect& rect, const BitmapView& src, const BitmapView& mask,
-                std::int32_t sx, std::int32_t sy);
+// stretched picture and m the stretched mask (255 where the picture is transparent), taken as
+// the grey m, m, m. Where the mask is 255 or 0 this keeps dst or takes s; at the mask's
+// blended edges it mixes bits as the three raster operations do.
+void BlitMasked(const Surface& dst, const Rect& rect, const BitmapView& src,
+                const std::uint8_t* mask, std::int32_t mask_stride, std::int32_t sx,
+                std::int32_t sy);
 
 // Scales `src` to dst_width x dst_height by area averaging (each target pixel is the mean of
 // the source area it covers) and returns only the part `window` of the result (window lies
 // within the target), as a bitmap of window's size.
 ScreenBitmap StretchArea(const BitmapView& src, std::int32_t dst_width, std::int32_t dst_height,
                          const Rect& window);
+
+// The same for a one-channel mask of width x height bytes; returns window's size of bytes.
+std::vector<std::uint8_t> StretchMaskArea(const std::uint8_t* mask, std::int32_t width,
+                                          std::int32_t height, std::int32_t dst_width,
+                                          std::int32_t dst_height, const Rect& window);
 
 }  // namespace stage::draw

@@ -44,9 +44,8 @@ TEST(RasterTest, KeyedAndMaskedBlits) {
   // A white mask keeps the canvas, a black one takes the picture, grey mixes the bits.
   std::uint32_t d2[3] = {0x0F0F0F, 0x0F0F0F, 0x0F0F0F};
   const std::uint32_t s2[3] = {0x30F000, 0x30F000, 0x30F000};
-  const std::uint32_t m2[3] = {0xFFFFFF, 0x000000, 0x808080};
-  BlitMasked(Surface{d2, 3, 1, 3}, Rect{0, 0, 3, 1}, BitmapView{s2, 3, 1, 3},
-             BitmapView{m2, 3, 1, 3}, 0, 0);
+  const std::uint8_t m2[3] = {255, 0, 128};
+  BlitMasked(Surface{d2, 3, 1, 3}, Rect{0, 0, 3, 1}, BitmapView{s2, 3, 1, 3}, m2, 3, 0, 0);
   EXPECT_EQ(d2[0], 0x0F0F0Fu);
   EXPECT_EQ(d2[1], 0x30F000u);
   EXPECT_EQ(d2[2], (((0x0F0F0Fu ^ 0x30F000u) & 0x808080u) ^ 0x30F000u));
