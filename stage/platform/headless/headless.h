@@ -24,7 +24,7 @@ struct HeadlessOptions {
   bool keep_samples = false;      // the audio device keeps what it played
   // The desktop behind the program's window; without one a generated desktop of the screen's
   // size is used.
-  std::optional<DesktopPicture> desktop;
+  std::optional<DesktopPicture> desktop{};
 };
 
 // A fixed desktop of the given size: a wallpaper gradient, a few window-like rectangles with
