@@ -17,6 +17,7 @@ const RoseColours kRed{Hex(0xF04A5A), Hex(0xC8102E), Hex(0x5A0412)};
 const RoseColours kDeepRed{Hex(0xE0303C), Hex(0xA80A1E), Hex(0x46020C)};
 const RoseColours kPink{Hex(0xFFC2D4), Hex(0xF27CA6), Hex(0x9E2F5E)};
 const RoseColours kPalePink{Hex(0xFFE6EE), Hex(0xF8BCCD), Hex(0xC77891)};
+const RoseColours kSalmon{Hex(0xFFD2C8), Hex(0xF28C8C), Hex(0xA8424E)};
 const RoseColours kPinkRed{Hex(0xFF7F9C), Hex(0xE0245E), Hex(0x7A0A30)};
 const RoseColours kYellow{Hex(0xFFF2A0), Hex(0xF7CB2D), Hex(0xB07A06)};
 const RoseColours kYellowWarm{Hex(0xFFE680), Hex(0xF5B323), Hex(0xA65F08)};
@@ -362,11 +363,13 @@ std::vector<FrameArt> Rose(const PictureSpec& s) {
       LeafAt(l, f, {94, 90}, {132, 106}, 16, -0.2, r);
       HeadAt(l, f, {73.5, 60}, 56, 0.9, 0.5, kYellowWarm, r, 6);
     })};
-  if (n == "RosePic15")  // pink rose
+  if (n == "RosePic15")  // salmon-pink rose seen more from the side, a bud beside it
     return {Single(s, [](Layer& l, const Frame& f, Random& r) {
-      LeafAt(l, f, {66, 92}, {10, 116}, 16, 0.2, r);
-      LeafAt(l, f, {82, 94}, {140, 116}, 15, -0.2, r);
-      HeadAt(l, f, {73.5, 60}, 50, 0.88, 2.4, kPink, r, 6);
+      StemAt(l, f, {36, 98}, {42, 106}, {52, 112}, {64, 116}, 3.0, 3.0);
+      LeafAt(l, f, {72, 96}, {140, 116}, 17, -0.2, r);
+      LeafAt(l, f, {62, 100}, {20, 124}, 14, 0.2, r);
+      BudAt(l, f, {36, 98}, 52, -0.45, kSalmon, r);
+      HeadAt(l, f, {86, 58}, 58, 0.74, 2.4, kSalmon, r, 6);
     })};
   return {};
 }
