@@ -12,12 +12,6 @@ std::int32_t g_stopFalling = 0;
 std::int32_t g_countdown = 0;
 std::int32_t g_burstTicks = 0;
 
-stage::ControlRef& FamilyAt(Family& family, std::int32_t index) {
-  if (index < 1) stage::ReportRuntimeError(4);
-  if (index > static_cast<std::int32_t>(family.size())) stage::ReportRuntimeError(1);
-  return family[index - 1];
-}
-
 void InitFlowerFamilies() {
   g_family1 = {};
   g_family2 = {};

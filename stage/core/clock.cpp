@@ -59,6 +59,7 @@ bool Clock::Wait(std::unique_lock<std::mutex>& lock, std::initializer_list<Condi
       self.woken = self.timed_out = true;
     } else {
       --running_;
+      settled_.notify_all();
       AdvanceIfAllWait();
       while (!self.woken) self.wake.wait(lock);
     }
@@ -108,6 +109,12 @@ void Clock::Sleep(TimePoint duration, const char* what) {
   Wait(lock, {}, Now() + duration, what);
 }
 
+void Clock::SettleOthers() {
+  if (!simulated_) return;
+  std::unique_lock lock(mutex_);
+  settled_.wait(lock, [this] { return running_ <= 1; });
+}
+
 void Clock::AdmitThread() {
   std::lock_guard lock(mutex_);
   ++running_;
@@ -127,6 +134,7 @@ void Clock::LeaveThread() {
   t_entered = nullptr;
   std::lock_guard lock(mutex_);
   --running_;
+  settled_.notify_all();
   if (simulated_) AdvanceIfAllWait();
 }
 

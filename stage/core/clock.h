@@ -76,6 +76,12 @@ class Clock {
   // With mutex() held: wakes every thread waiting on `condition`.
   void Notify(Condition& condition);
 
+  // Simulated clock: blocks, still counted as running, until every other admitted thread is
+  // waiting. Threads that woke at the same instant as the caller have then done what they do
+  // at that instant, so the caller sees the same state whatever the scheduling. One thread
+  // only (the user-interface thread) may call it. The real clock returns at once.
+  void SettleOthers();
+
   // Sleeps the calling thread for `duration` microseconds (0 or less returns at once).
   void Sleep(TimePoint duration, const char* what = "sleep");
 
@@ -101,6 +107,7 @@ class Clock {
   std::int64_t real_origin_ns_ = 0;    // real clock: steady_clock at creation
   int running_ = 0;                    // admitted threads that are not waiting
   std::vector<struct Waiter*> waiters_;  // every thread now waiting
+  std::condition_variable settled_;      // running_ went down
 };
 
 // Every thread the stage starts: admitted to the clock before it runs, joinable.

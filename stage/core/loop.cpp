@@ -99,6 +99,9 @@ Served ServeOne(bool wait, bool keep_quit) {
   Clock& clock = CurrentClock();
   ScreenObserver* screen = Layer::observer();
   for (;;) {
+    // Requests that other threads make at this very instant are in the queue before anything
+    // is taken, so a simulated run does not depend on how the threads were scheduled.
+    clock.SettleOthers();
     const TimePoint poll_interval = s.backend->PollInput();
     std::unique_lock lock(clock.mutex());
     if (!s.sent.empty()) {

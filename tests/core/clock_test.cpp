@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <vector>
 
@@ -63,6 +64,28 @@ TEST(SimulatedClock, SemaphoreOrEventWithTimeout) {
   EXPECT_EQ(WaitAny(*clock, free_blocks, stop, kNoDeadline, "x"), 0);
   EXPECT_EQ(WaitAny(*clock, free_blocks, stop, kNoDeadline, "x"), 1);
   EXPECT_EQ(WaitAny(*clock, free_blocks, stop, kNoDeadline, "x"), 1);  // manual reset stays set
+  clock->LeaveThread();
+}
+
+TEST(SimulatedClock, SettleWaitsForThreadsWokenAtTheSameInstant) {
+  auto clock = Clock::MakeSimulated();
+  clock->EnterThread("test");
+  std::atomic<int> done{0};
+  std::vector<StageThread> threads;
+  for (int i = 0; i < 4; ++i) {
+    threads.emplace_back(*clock, "worker", [&] {
+      clock->Sleep(Milliseconds(100));
+      volatile int spin = 0;
+      for (int k = 0; k < 200000; ++k) spin = spin + k;  // work at the instant it woke
+      ++done;
+      clock->Sleep(Milliseconds(100));
+    });
+  }
+  clock->Sleep(Milliseconds(100));
+  clock->SettleOthers();
+  EXPECT_EQ(done.load(), 4);
+  EXPECT_EQ(clock->Now(), Milliseconds(100));
+  threads.clear();
   clock->LeaveThread();
 }
 

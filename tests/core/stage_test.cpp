@@ -136,7 +136,7 @@ void NothingInHandler() {}
 TEST_F(StageTest, EndOfLoadingShowsWindowFullScreen) {
   EXPECT_EXIT(
       {
-        HeadlessBackend* backend = new HeadlessBackend({1366, 768, true});
+        HeadlessBackend* backend = new HeadlessBackend(HeadlessOptions{.width = 1366, .height = 768});
         auto definitions = std::vector{TestWindow(EveryKind(), NothingInHandler)};
         static std::vector<WindowDefinition> stored = definitions;
         BootStage(*backend, stored);
