@@ -202,6 +202,8 @@ void ParkWorkers() {
     if (TraceEnabled()) TraceLine("ExitRoutine", "");
     routine();
   }
+  // What was drawn last stays on the screen for as long as the end takes.
+  Layer::observer()->Present(true);
   s.backend->StopAllSound();
   if (TraceEnabled()) TraceLine("Exit", std::to_string(exit_code));
   std::fflush(stdout);

@@ -44,10 +44,16 @@ void HeadlessBackend::StopAllSound() { StopAllSoundAndWait(); }
 
 void HeadlessBackend::ExitProcess(int code) {
   for (auto& action : at_exit_) action();
+  // Stills the program did not live to see show its last frame.
+  std::vector<std::string> pending;
   {
     std::lock_guard lock(screen_mutex_);
-    for (const std::string& path : stills_pending_) {
-      std::fprintf(stderr, "show-headless: the program ended before the still %s\n", path.c_str());
+    pending.swap(stills_pending_);
+  }
+  if (!pending.empty()) {
+    const DesktopPicture last = ScreenImage();
+    for (const std::string& path : pending) {
+      if (!WritePpm(last, path)) std::fprintf(stderr, "show-headless: cannot write %s\n", path.c_str());
     }
   }
   std::fflush(stdout);

@@ -68,7 +68,7 @@ class HeadlessBackend : public Backend {
   int present_count();
 
   // Writes the presented screen to `path` (binary PPM) at `at_ms` on the clock. A still whose
-  // moment the program does not live to see is reported on standard error when it ends.
+  // moment the program does not live to see shows the last frame, written as the process ends.
   void ScheduleStill(std::int64_t at_ms, std::string path);
 
   void PresentFrame(const PresentedFrame& frame) override;
