@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -16,9 +17,13 @@ struct ToolRun {
   std::string out, err;
 };
 
+// Each test runs in a process of its own, in parallel with the others: names carry the pid.
+std::filesystem::path TempFile(const std::string& name) {
+  return std::filesystem::path(testing::TempDir()) / (std::to_string(::getpid()) + "-" + name);
+}
+
 ToolRun RunTool(const std::string& args) {
-  const auto dir = std::filesystem::path(testing::TempDir());
-  const std::string out = (dir / "tool.out").string(), err = (dir / "tool.err").string();
+  const std::string out = TempFile("tool.out").string(), err = TempFile("tool.err").string();
   const std::string command = std::string(PICTURE_TOOL) + " " + args + " >" + out + " 2>" + err;
   const int status = std::system(command.c_str());
   ToolRun run;
@@ -30,7 +35,7 @@ ToolRun RunTool(const std::string& args) {
 }
 
 TEST(PictureTool, DecodesAGoodFile) {
-  const std::string ppm = (std::filesystem::path(testing::TempDir()) / "rose.ppm").string();
+  const std::string ppm = TempFile("rose.ppm").string();
   const ToolRun run = RunTool("decode " + FixturePath("im-small-frame.gif") + " " + ppm);
   EXPECT_EQ(run.exit_code, 0);
   EXPECT_EQ(run.out, "gif 70 50\n");
@@ -43,7 +48,7 @@ TEST(PictureTool, DecodesAGoodFile) {
 }
 
 TEST(PictureTool, RefusedOrUnreadableFiles) {
-  const std::string ppm = (std::filesystem::path(testing::TempDir()) / "bad.ppm").string();
+  const std::string ppm = TempFile("bad.ppm").string();
   for (const std::string& in : {FixturePath("bmp8-rle.bmp"), FixturePath("make-fixtures.sh"),
                                 FixturePath("no-such-file.gif")}) {
     const ToolRun run = RunTool("decode " + in + " " + ppm);
