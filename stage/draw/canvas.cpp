@@ -317,10 +317,19 @@ std::unique_ptr<ControlBehavior> MakeCanvas(const PropertyBlock& stored) {
 
 using namespace draw;
 
+namespace {
+PictureRefusal g_picture_refusal;  // fault tests only
+}  // namespace
+
+void SetPictureRefusal(PictureRefusal refuse) {
+  g_picture_refusal = std::move(refuse);
+}
+
 PictureValue LoadPicture(ByteSetView bytes) {
   PictureValue value = 0;
   std::string name;
-  ScreenBitmap bitmap = DecodeForScreen(bytes);
+  ScreenBitmap bitmap =
+      g_picture_refusal && g_picture_refusal(bytes) ? ScreenBitmap{} : DecodeForScreen(bytes);
   {
     std::lock_guard lock(g_registry_mutex);
     if (bitmap.width > 0 && bitmap.height > 0) {

@@ -4,6 +4,7 @@
 // a canvas keeps no copy of what was drawn, so a repaint of an area shows its background again.
 
 #include <cstdint>
+#include <functional>
 
 #include "stage/core/byteset.h"
 #include "stage/core/types.h"
@@ -20,6 +21,12 @@ void ClearCanvas(ControlRef canvas, Opt left = kOmitted, Opt top = kOmitted, Opt
 
 // Decodes a picture file into a new registry entry (no cache). 0 when it does not decode.
 PictureValue LoadPicture(ByteSetView bytes);
+
+// For fault-injection tests: while set, LoadPicture treats every picture for which `refuse`
+// answers true as one that does not decode (it returns 0). The program never sets it. Set it
+// before the show starts; it is read on the user-interface thread.
+using PictureRefusal = std::function<bool(ByteSetView bytes)>;
+void SetPictureRefusal(PictureRefusal refuse);
 
 // Draws a picture with its top-left corner at (left, top). Width and height: omitted or -1 is
 // the natural size. Mode: omitted or 1 copy, 2 inverted copy, 3 xor, 4 or, 5 and, another value
