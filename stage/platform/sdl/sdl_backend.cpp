@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 
 #include "stage/core/stage.h"
 #include "stage/core/text.h"
@@ -17,8 +18,8 @@ namespace {
 constexpr TimePoint kPollInterval = Milliseconds(5);
 
 // Software rasterisers behind an OpenGL renderer (a virtual X server, a machine without GPU
-// drivers) spend far more of the program's own time per frame than SDL's plain software
-// renderer, which only copies the texture into the window's shared image.
+// drivers) spend tens of milliseconds of the program's own time on every frame; the window's
+// plain image takes only the dirty parts.
 bool IsSoftwareGl(SDL_Renderer* renderer) {
   SDL_RendererInfo info;
   if (SDL_GetRendererInfo(renderer, &info) != 0) return false;
@@ -51,12 +52,36 @@ std::unique_ptr<SdlBackend> SdlBackend::Open(std::string& problem) {
   // Presenting never waits for the display's refresh on the user-interface thread.
   SDL_SetHint(SDL_HINT_RENDER_VSYNC, "0");
   SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
+  // Without a GPU renderer the window's image is the X server's shared memory itself, not a
+  // texture of yet another renderer.
+  SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+  const char* chosen_driver = std::getenv("SDL_VIDEODRIVER");
+  const bool desktop_session =
+      std::getenv("DISPLAY") != nullptr || std::getenv("WAYLAND_DISPLAY") != nullptr;
+  if (chosen_driver == nullptr && !desktop_session) {
+    // Outside a desktop session only a console of its own (KMS) can show the program.
+    SDL_SetHint(SDL_HINT_VIDEODRIVER, "kmsdrm");
+  }
   std::unique_ptr<SdlBackend> backend(new SdlBackend);
   if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
-    problem = std::string("no display is available (") + SDL_GetError() + ")";
+    problem = std::string(
+                  "no display is available: neither DISPLAY nor WAYLAND_DISPLAY names a "
+                  "reachable desktop (") +
+              SDL_GetError() + ")";
     return nullptr;
   }
   backend->video_started_ = true;
+  // SDL falls back on drivers that draw into memory; the show would then run where nobody
+  // sees it. They serve only when asked for by name.
+  const std::string driver = SDL_GetCurrentVideoDriver();
+  if ((driver == "offscreen" || driver == "dummy") &&
+      (chosen_driver == nullptr || driver != chosen_driver)) {
+    problem =
+        "no display is available: neither DISPLAY nor WAYLAND_DISPLAY names a reachable "
+        "desktop (SDL found only its \"" +
+        driver + "\" driver)";
+    return nullptr;
+  }
   if (!backend->MakeWindow(problem)) return nullptr;
   backend->audio_ = std::make_unique<SdlAudio>();
   InitSound(*backend->clock_, backend->audio_->DeviceCount() > 0 ? backend->audio_.get() : nullptr);
@@ -79,6 +104,31 @@ bool SdlBackend::MakeWindow(std::string& problem) {
               SDL_GetError() + ")";
     return false;
   }
+  if (!CreateWindow(problem)) return false;
+  // A renderer the user names through SDL_RENDER_DRIVER is taken as it is; "software" means
+  // the window's own image.
+  const char* named = SDL_GetHint(SDL_HINT_RENDER_DRIVER);
+  if (named != nullptr && std::string(named) == "software") return true;
+  // An X server without direct rendering (a virtual one, or no GPU driver) would only give a
+  // software rasteriser, and finding that out costs a tenth of a second of start-up.
+  const char* driver = SDL_GetCurrentVideoDriver();
+  if (named == nullptr && driver != nullptr && std::string(driver) == "x11" &&
+      !X11HasDirectRendering()) {
+    return true;
+  }
+  renderer_ = SDL_CreateRenderer(window_, -1, named != nullptr ? 0 : SDL_RENDERER_ACCELERATED);
+  if (renderer_ != nullptr && named == nullptr && IsSoftwareGl(renderer_)) {
+    // The window was made anew for OpenGL; a fresh one keeps the plain window image.
+    SDL_DestroyRenderer(renderer_);
+    renderer_ = nullptr;
+    SDL_DestroyWindow(window_);
+    window_ = nullptr;
+    if (!CreateWindow(problem)) return false;
+  }
+  return true;
+}
+
+bool SdlBackend::CreateWindow(std::string& problem) {
   const Uint32 flags = SDL_WINDOW_HIDDEN | SDL_WINDOW_BORDERLESS | SDL_WINDOW_ALWAYS_ON_TOP |
                        SDL_WINDOW_SKIP_TASKBAR;
   window_ = SDL_CreateWindow("", display_x_.load(), display_y_.load(), display_width_.load(),
@@ -87,30 +137,16 @@ bool SdlBackend::MakeWindow(std::string& problem) {
     problem = std::string("cannot make the window (") + SDL_GetError() + ")";
     return false;
   }
+  window_place_.reset();
   // Keys arrive as key events; no input method is needed.
   SDL_StopTextInput();
-  return MakeRenderer(problem);
-}
-
-bool SdlBackend::MakeRenderer(std::string& problem) {
-  // A renderer the user names through SDL_RENDER_DRIVER is taken as it is.
-  const bool chosen = SDL_GetHint(SDL_HINT_RENDER_DRIVER) != nullptr;
-  renderer_ = SDL_CreateRenderer(window_, -1, 0);
-  if (renderer_ != nullptr && !chosen && IsSoftwareGl(renderer_)) {
-    SDL_DestroyRenderer(renderer_);
-    renderer_ = nullptr;
-  }
-  if (renderer_ == nullptr) renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_SOFTWARE);
-  if (renderer_ == nullptr) {
-    problem = std::string("cannot draw into the window (") + SDL_GetError() + ")";
-    return false;
-  }
   return true;
 }
 
 std::string SdlBackend::renderer_name() const {
   SDL_RendererInfo info;
-  if (renderer_ == nullptr || SDL_GetRendererInfo(renderer_, &info) != 0) return "";
+  if (renderer_ == nullptr) return "window surface";
+  if (SDL_GetRendererInfo(renderer_, &info) != 0) return "";
   return info.name;
 }
 
@@ -178,8 +214,12 @@ TimePoint SdlBackend::PollInput() {
   }
   // The window system dropped some of the window's pixels; the texture still has them all.
   if (exposed && shown_ && presented_) {
-    SDL_RenderCopy(renderer_, texture_, nullptr, nullptr);
-    SDL_RenderPresent(renderer_);
+    if (renderer_ != nullptr) {
+      SDL_RenderCopy(renderer_, texture_, nullptr, nullptr);
+      SDL_RenderPresent(renderer_);
+    } else {
+      SDL_UpdateWindowSurface(window_);
+    }
   }
   ReadDisplay();
   return kPollInterval;
@@ -192,6 +232,8 @@ void SdlBackend::WindowShown(bool shown) {
     SDL_HideWindow(window_);
     return;
   }
+  // What was drawn while the window was hidden is pushed as a whole with the next frame.
+  push_whole_ = true;
   SDL_ShowWindow(window_);
   // A window shown by the program takes the keyboard, as a newly shown top-level window does.
   SDL_RaiseWindow(window_);
@@ -224,28 +266,72 @@ void SdlBackend::PlaceWindow(const Rect& place) {
 void SdlBackend::PresentFrame(const PresentedFrame& frame) {
   if (frame.pixels == nullptr || frame.width <= 0 || frame.height <= 0) return;
   if (window_place_ != frame.place) PlaceWindow(frame.place);
+  if (renderer_ != nullptr) {
+    PresentThroughTexture(frame);
+  } else {
+    PresentThroughSurface(frame);
+  }
+}
+
+std::vector<SDL_Rect> SdlBackend::Areas(const PresentedFrame& frame, bool whole, std::int32_t width,
+                                        std::int32_t height) {
+  std::vector<SDL_Rect> areas;
+  const Rect all{0, 0, std::min(frame.width, width), std::min(frame.height, height)};
+  if (whole) {
+    if (!all.empty()) areas.push_back(SDL_Rect{0, 0, all.right, all.bottom});
+    return areas;
+  }
+  for (const Rect& dirty : frame.dirty) {
+    const Rect r{std::max(dirty.left, all.left), std::max(dirty.top, all.top),
+                 std::min(dirty.right, all.right), std::min(dirty.bottom, all.bottom)};
+    if (!r.empty()) areas.push_back(SDL_Rect{r.left, r.top, r.width(), r.height()});
+  }
+  return areas;
+}
+
+void SdlBackend::PresentThroughTexture(const PresentedFrame& frame) {
   const bool whole = texture_ == nullptr || frame.width != texture_width_ ||
                      frame.height != texture_height_ || !presented_;
   if (!EnsureTexture(frame.width, frame.height)) return;
   const int pitch = frame.width * 4;
-  if (whole) {
-    SDL_UpdateTexture(texture_, nullptr, frame.pixels, pitch);
-  } else {
-    const Rect all{0, 0, frame.width, frame.height};
-    for (const Rect& dirty : frame.dirty) {
-      const Rect r{std::max(dirty.left, all.left), std::max(dirty.top, all.top),
-                   std::min(dirty.right, all.right), std::min(dirty.bottom, all.bottom)};
-      if (r.empty()) continue;
-      const SDL_Rect area{r.left, r.top, r.width(), r.height()};
-      SDL_UpdateTexture(texture_, &area,
-                        frame.pixels + std::size_t(r.top) * std::size_t(frame.width) + r.left,
-                        pitch);
-    }
+  for (const SDL_Rect& area : Areas(frame, whole, frame.width, frame.height)) {
+    SDL_UpdateTexture(texture_, &area,
+                      frame.pixels + std::size_t(area.y) * std::size_t(frame.width) + area.x,
+                      pitch);
+  }
+  presented_ = true;
+  push_whole_ = false;
+  if (!frame.visible || !shown_) return;
+  // The GPU draws the whole texture; only the dirty parts crossed to it.
+  SDL_RenderCopy(renderer_, texture_, nullptr, nullptr);
+  SDL_RenderPresent(renderer_);
+}
+
+void SdlBackend::PresentThroughSurface(const PresentedFrame& frame) {
+  SDL_Surface* surface = SDL_GetWindowSurface(window_);
+  if (surface == nullptr) return;
+  // A new surface (the window was resized) starts with nothing in it.
+  const bool whole = surface != surface_ || !presented_;
+  surface_ = surface;
+  const std::vector<SDL_Rect> areas = Areas(frame, whole, surface->w, surface->h);
+  const int pitch = frame.width * 4;
+  for (const SDL_Rect& area : areas) {
+    const std::uint32_t* from =
+        frame.pixels + std::size_t(area.y) * std::size_t(frame.width) + area.x;
+    auto* to = static_cast<std::uint8_t*>(surface->pixels) + std::size_t(area.y) * surface->pitch +
+               std::size_t(area.x) * surface->format->BytesPerPixel;
+    SDL_ConvertPixels(area.w, area.h, SDL_PIXELFORMAT_RGB888, from, pitch, surface->format->format,
+                      to, surface->pitch);
   }
   presented_ = true;
   if (!frame.visible || !shown_) return;
-  SDL_RenderCopy(renderer_, texture_, nullptr, nullptr);
-  SDL_RenderPresent(renderer_);
+  if (push_whole_) {
+    push_whole_ = false;
+    SDL_UpdateWindowSurface(window_);
+    return;
+  }
+  // Only the parts that changed cross to the window system.
+  if (!areas.empty()) SDL_UpdateWindowSurfaceRects(window_, areas.data(), int(areas.size()));
 }
 
 bool SdlBackend::CaptureDesktop(DesktopPicture& desktop) {

@@ -35,6 +35,16 @@ X11Desktop::~X11Desktop() {
   if (display_ != nullptr) XCloseDisplay(display_);
 }
 
+bool X11HasDirectRendering() {
+  Display* display = XOpenDisplay(nullptr);
+  if (display == nullptr) return false;
+  int opcode = 0, event = 0, error = 0;
+  const bool direct = XQueryExtension(display, "DRI3", &opcode, &event, &error) ||
+                      XQueryExtension(display, "DRI2", &opcode, &event, &error);
+  XCloseDisplay(display);
+  return direct;
+}
+
 bool XImageToPicture(XImage& image, DesktopPicture& picture) {
   if (image.format != ZPixmap || image.width <= 0 || image.height <= 0) return false;
   if (image.red_mask == 0 || image.green_mask == 0 || image.blue_mask == 0) return false;

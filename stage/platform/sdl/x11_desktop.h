@@ -30,6 +30,11 @@ class X11Desktop {
   bool tried_ = false;
 };
 
+// Whether the X server in $DISPLAY offers direct rendering to a GPU (the DRI2 or DRI3
+// extension); false also when no X server can be reached. Without it an OpenGL renderer can
+// only be a software rasteriser.
+bool X11HasDirectRendering();
+
 // Converts an XImage in ZPixmap format of any TrueColor layout to 0x00RRGGBB pixels. False
 // for layouts without colour masks (palettes) or with an unusable size.
 bool XImageToPicture(_XImage& image, DesktopPicture& picture);
