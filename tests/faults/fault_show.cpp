@@ -347,6 +347,11 @@ int main(int argc, char** argv) {
   }
   stage::SetTraceSink([](std::string_view text) {
     g_trace.push_back(Parse(text));
+    // The fatal worker starts once the stage has its user-interface thread, as the show's own
+    // workers do.
+    if (g_trace.back().op == "InitStage" && g_faults.fatal_at >= 0) {
+      stage::StartThread(FatalWorker, 0);
+    }
     if (g_trace.back().op == "ExitRoutine") g_workers_parked_at_exit_routine = AllWorkersParked();
   });
   backend->AtExit(CheckRun);
@@ -355,6 +360,5 @@ int main(int argc, char** argv) {
   stage::InitDrawing(*backend);
   backend->clock().EnterThread("user interface");
   for (std::int64_t ms : f.esc_at) backend->ScheduleKey(ms, stage::KeyPress{stage::kKeyEscape});
-  if (f.fatal_at >= 0) stage::StartThread(FatalWorker, 0);
   stage::RunProgram(show::ProgramStart);
 }
