@@ -75,7 +75,7 @@ TEST(SimulatedClock, SettleWaitsForThreadsWokenAtTheSameInstant) {
   for (int i = 0; i < 4; ++i) {
     threads.emplace_back(*clock, "worker", [&] {
       clock->Sleep(Milliseconds(100));
-      volatile int spin = 0;
+      volatile unsigned spin = 0;  // unsigned: the sum wraps instead of overflowing
       for (int k = 0; k < 200000; ++k) spin = spin + k;  // work at the instant it woke
       ++done;
       clock->Sleep(Milliseconds(100));

@@ -211,7 +211,9 @@ TEST_F(ShowTest, FullShowAt1920x1080) {
   ShowOptions options;
   options.sample_ms = 500;
   EXPECT_EXIT(RunShow(options, CheckFullShow), ExitedWithCode(0), "full show ok");
-  EXPECT_LT(std::chrono::steady_clock::now() - wall_start, std::chrono::seconds(20));
+  // Simulated: less real time than the 145 seconds the show lasts, even in a sanitizer build on
+  // a loaded machine. How fast it runs is not this test's business.
+  EXPECT_LT(std::chrono::steady_clock::now() - wall_start, std::chrono::seconds(120));
 }
 
 // Esc during the parade waits for the created handler; during the rain it ends at once.
