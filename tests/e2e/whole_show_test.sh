@@ -39,9 +39,10 @@ echo "$mode run: exit code $code after ${elapsed} ms"
 if [ "$code" -ne 0 ]; then
   echo "FAIL: expected exit code 0"; cat "$work/program.err"; exit 1
 fi
-# The delays alone take 145.3 s; start-up and drawing may add up to 2 s, a loaded machine a
-# little more.
-if [ "$elapsed" -lt 145000 ] || [ "$elapsed" -gt 150000 ]; then
+# The delays alone take 145.3 s and start-up and drawing add about 1 s on a quiet machine
+# (bench/e2e/run.sh measures it against its 2 s target). Drawing competes for the processor,
+# so a busy machine makes the show later; up to 15 s of that is accepted here.
+if [ "$elapsed" -lt 145000 ] || [ "$elapsed" -gt 160000 ]; then
   echo "FAIL: the show should end about 145 s after its start"; exit 1
 fi
 echo ok
