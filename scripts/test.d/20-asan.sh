@@ -13,6 +13,6 @@ export UBSAN_OPTIONS="halt_on_error=1:abort_on_error=1:print_stacktrace=1"
 export LSAN_OPTIONS="exitcode=23:suppressions=$PWD/tests/faults/lsan.supp"
 # A show runs about ten times slower here; the main build runs all 200 Esc moments and refuses
 # every picture in turn.
-export FAULT_COUNT=20 FAULT_QUICK=1
+export FAULT_COUNT=10 FAULT_QUICK=1 FAULT_SIZE=800x600
 ctest --test-dir "$build" --output-on-failure --parallel 2 --label-exclude long \
   --timeout 300

@@ -5,8 +5,8 @@
 #   run-faults.sh FAULT_SHOW [--seed N] [--count N] [--jobs N] [--work DIR]
 #
 # FAULT_COUNT in the environment sets the default count (200); FAULT_QUICK=1 refuses only one
-# picture of each scene instead of every one. The sanitizer stage, where a show runs ten times
-# slower, uses both.
+# picture of each scene instead of every one; FAULT_SIZE=WxH runs every show on that screen. The
+# sanitizer stage, where a show runs ten times slower, uses all three.
 #
 # Esc comes at `count` moments drawn from a seeded sequence over the whole show, and at the
 # edges read from a reference run's trace: during loading, inside each kind of delay, at the
@@ -33,7 +33,8 @@ limit=${FAULT_TIME_LIMIT:-120}
 start=$(date +%s.%N)
 
 # The reference run: no fault at all.
-if ! timeout -k 5 "$limit" "$bin" --trace "$work/ref.trace" 2>"$work/ref.err"; then
+if ! timeout -k 5 "$limit" "$bin" --trace "$work/ref.trace" ${FAULT_SIZE:+--size $FAULT_SIZE} \
+  2>"$work/ref.err"; then
   echo "run-faults.sh: the reference run failed:" >&2
   cat "$work/ref.err" >&2
   exit 1
@@ -93,7 +94,8 @@ run_one() {
   local n=$1 expected=$2 env=$3 args=$4
   local status=0
   # shellcheck disable=SC2086
-  env $env timeout -k 5 "$limit" "$bin" $args >"$work/$n.out" 2>"$work/$n.err" || status=$?
+  env $env timeout -k 5 "$limit" "$bin" $args ${FAULT_SIZE:+--size $FAULT_SIZE} \
+    >"$work/$n.out" 2>"$work/$n.err" || status=$?
   if [ "$status" -ne "$expected" ]; then
     echo "FAILED ($status, expected $expected): ${env:+$env }fault_show $args"
     tail -5 "$work/$n.err" | sed 's/^/    /'
@@ -102,7 +104,7 @@ run_one() {
   rm -f "$work/$n.out" "$work/$n.err"
 }
 export -f run_one
-export bin work limit
+export bin work limit FAULT_SIZE
 
 total=$(wc -l <"$cases")
 status=0
