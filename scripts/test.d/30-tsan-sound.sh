@@ -1,7 +1,7 @@
 # The sound player, its devices and the clock under ThreadSanitizer, in a build of their own.
 # Only those tests are built, so the stage stays quick.
 set -euo pipefail
-build=build-tsan-sound
+build=build-tsan  # shared with the show's ThreadSanitizer stage
 generator=()
 if command -v ninja >/dev/null 2>&1; then generator=(-G Ninja); fi
 cmake -S . -B "$build" "${generator[@]}" -DCMAKE_BUILD_TYPE=RelWithDebInfo \

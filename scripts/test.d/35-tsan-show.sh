@@ -3,7 +3,7 @@
 # parks the workers. The shows run as processes of their own (the fault runner), not as death
 # tests, which ThreadSanitizer does not follow reliably.
 set -euo pipefail
-build=build-tsan-show
+build=build-tsan  # shared with the sound's ThreadSanitizer stage
 generator=()
 if command -v ninja >/dev/null 2>&1; then generator=(-G Ninja); fi
 cmake -S . -B "$build" "${generator[@]}" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
