@@ -52,7 +52,12 @@ std::optional<DecodedPicture> DecodePictureFile(const std::filesystem::path& pat
   struct Closer {
     void operator()(std::FILE* f) const { std::fclose(f); }
   };
+#ifdef _WIN32
+  // Windows paths are wide: the narrow fopen would lose what the code page cannot spell.
+  std::unique_ptr<std::FILE, Closer> file(_wfopen(path.c_str(), L"rb"));
+#else
   std::unique_ptr<std::FILE, Closer> file(std::fopen(path.c_str(), "rb"));
+#endif
   if (!file) return std::nullopt;
   std::vector<std::uint8_t> bytes;
   try {

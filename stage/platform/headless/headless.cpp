@@ -1,6 +1,10 @@
 #include "stage/platform/headless/headless.h"
 
+#ifdef _WIN32
+#include <process.h>
+#else
 #include <unistd.h>
+#endif
 
 #include <cstdio>
 
