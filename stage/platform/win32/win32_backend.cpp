@@ -4,8 +4,10 @@
 #ifndef NOMINMAX
 #define NOMINMAX
 #endif
-#include <ole2.h>
 #include <windows.h>
+
+// After windows.h, whose types it uses.
+#include <ole2.h>
 
 #include <algorithm>
 #include <cstdio>
